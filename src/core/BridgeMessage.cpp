@@ -1,0 +1,3 @@
+#include "core/BridgeMessage.h"
+
+namespace twdesktop {}  // namespace twdesktop

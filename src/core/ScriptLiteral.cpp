@@ -1,0 +1,3 @@
+#include "core/ScriptLiteral.h"
+
+namespace twdesktop {}  // namespace twdesktop

@@ -1,0 +1,3 @@
+#include "core/TextRules.h"
+
+namespace twdesktop {}  // namespace twdesktop

@@ -1,0 +1,3 @@
+#include "core/WorkspaceDocuments.h"
+
+namespace twdesktop {}  // namespace twdesktop
