@@ -34,4 +34,9 @@ std::string_view TrimControls(std::string_view AText);
 // the end of the text, so calling it after every read stays cheap on a long output.
 std::optional<std::string> LastProgressLine(std::string_view AOutput);
 
+// The text with every ill-formed UTF-8 sequence replaced by U+FFFD (one per maximal ill-formed
+// subpart), so that it can be handed to anything that expects valid UTF-8. Valid text comes back
+// unchanged; overlong forms, surrogates and code points above U+10FFFF count as ill-formed.
+std::string ValidUtf8(std::string_view AText);
+
 }  // namespace twdesktop

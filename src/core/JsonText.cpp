@@ -1,0 +1,69 @@
+#include "core/JsonText.h"
+
+#include <rapidjson/reader.h>
+
+#include <cassert>
+#include <cstddef>
+
+namespace twdesktop {
+namespace {
+
+// A read-only RapidJSON input stream over a string_view. RapidJSON takes a NUL character for
+// the end of the text, so a parse can stop early at a NUL byte and still report success: the
+// callers compare Tell() with the length to make sure the whole text was read.
+class TViewStream {
+ public:
+  using Ch = char;
+
+  explicit TViewStream(std::string_view AText) : FText(AText) {}
+
+  Ch Peek() const { return FPos < FText.size() ? FText[FPos] : '\0'; }
+  Ch Take() { return FPos < FText.size() ? FText[FPos++] : '\0'; }
+  size_t Tell() const { return FPos; }
+  bool AtEnd() const { return FPos == FText.size(); }
+
+  // Only used by in-place parsing, which we never ask for.
+  Ch* PutBegin() {
+    assert(false);
+    return nullptr;
+  }
+  void Put(Ch) { assert(false); }
+  void Flush() { assert(false); }
+  size_t PutEnd(Ch*) {
+    assert(false);
+    return 0;
+  }
+
+ private:
+  std::string_view FText;
+  size_t FPos = 0;
+};
+
+// Iterative: a text of a million "[" must not overflow the stack. The encoding check makes
+// every accepted text valid UTF-8 (outside strings only ASCII can be valid anyway).
+constexpr unsigned kStrictFlags =
+    rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag;
+
+}  // namespace
+
+bool ParseJsonText(std::string_view AText, rapidjson::Document& ADocument, bool ANumbersAsText) {
+  TViewStream Stream(AText);
+  if (ANumbersAsText) {
+    ADocument.ParseStream<kStrictFlags | rapidjson::kParseNumbersAsStringsFlag>(Stream);
+  } else {
+    ADocument.ParseStream<kStrictFlags>(Stream);
+  }
+  return !ADocument.HasParseError() && Stream.AtEnd();
+}
+
+bool IsStrictJsonText(std::string_view AText) {
+  TViewStream Stream(AText);
+  rapidjson::Reader Reader;
+  rapidjson::BaseReaderHandler<> Handler;
+  // Numbers as text: nothing here needs their value, so no conversion is done.
+  const rapidjson::ParseResult Result =
+      Reader.Parse<kStrictFlags | rapidjson::kParseNumbersAsStringsFlag>(Stream, Handler);
+  return !Result.IsError() && Stream.AtEnd();
+}
+
+}  // namespace twdesktop
