@@ -1,7 +1,6 @@
 #include "core/BridgeMessage.h"
 
 #include "core/JsonText.h"
-#include "core/TextRules.h"
 
 namespace twdesktop {
 namespace {
@@ -9,16 +8,14 @@ namespace {
 enum class EMemberRead { Text, Absent, NotText };
 
 // Reads one member as text. Numbers arrive as strings because the document is parsed with
-// numbers kept as written, so 1.50 stays "1.50" and -0 stays "-0". A string escape may name a
-// lone surrogate, which the parser stores as ill-formed UTF-8; ValidUtf8 turns it into U+FFFD
-// so that every text handed on is valid UTF-8. An escaped U+0000 is kept as it came.
+// numbers kept as written, so 1.50 stays "1.50" and -0 stays "-0".
 EMemberRead ReadMember(const rapidjson::Value& AObject, const char* AName, std::string& AText) {
   AText.clear();
   const auto It = AObject.FindMember(AName);  // the first of duplicate names
   if (It == AObject.MemberEnd()) return EMemberRead::Absent;
   const rapidjson::Value& Value = It->value;
   if (Value.IsString()) {
-    AText = ValidUtf8(std::string_view(Value.GetString(), Value.GetStringLength()));
+    AText = JsonStringText(Value);
   } else if (Value.IsBool()) {
     AText = Value.GetBool() ? "true" : "false";
   } else if (!Value.IsNull()) {

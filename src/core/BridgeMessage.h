@@ -22,13 +22,16 @@ enum class EBridgeRead {
 struct TBridgeReadResult {
   EBridgeRead Kind = EBridgeRead::Ignored;
   TBridgeMessage Message;
-  std::string Error;  // "Value 'action' not found" for a missing member
+  std::string Error;  // "Value 'action' not found", or "Value 'action' is not text"
 };
 
 // Reads the text the page posted; nullopt stands for a message that was not posted as a string.
 // Strict JSON, one value only; member names matched exactly; the first of duplicate names wins.
 // "action"/"node": a string gives its text, a number the text as written, true/false the word,
 // null empty text; an object or array rejects the message ("action") or reads as empty ("node").
+// A text that is not valid UTF-8, or that holds a NUL byte, is ignored, as is a number too large
+// for the parser (1e400). The texts read are always valid UTF-8: an escaped lone surrogate reads
+// as U+FFFD; an escaped U+0000 is kept.
 TBridgeReadResult ReadBridgeMessage(const std::optional<std::string>& AText);
 
 }  // namespace twdesktop

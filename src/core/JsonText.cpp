@@ -5,6 +5,8 @@
 #include <cassert>
 #include <cstddef>
 
+#include "core/TextRules.h"
+
 namespace twdesktop {
 namespace {
 
@@ -64,6 +66,26 @@ bool IsStrictJsonText(std::string_view AText) {
   const rapidjson::ParseResult Result =
       Reader.Parse<kStrictFlags | rapidjson::kParseNumbersAsStringsFlag>(Stream, Handler);
   return !Result.IsError() && Stream.AtEnd();
+}
+
+std::string JsonStringText(const rapidjson::Value& AString) {
+  const std::string_view Text(AString.GetString(), AString.GetStringLength());
+  std::string Joined;
+  Joined.reserve(Text.size());
+  for (size_t I = 0; I < Text.size(); ++I) {
+    const auto Byte = [&](size_t J) { return static_cast<unsigned char>(Text[J]); };
+    // ED A0..BF 80..BF: a surrogate, U+D800 to U+DFFF. A valid pair never reaches us as such:
+    // the parser joins it into one four-byte character.
+    if (Byte(I) == 0xED && I + 2 < Text.size() && Byte(I + 1) >= 0xA0 && Byte(I + 1) <= 0xBF &&
+        Byte(I + 2) >= 0x80 && Byte(I + 2) <= 0xBF) {
+      Joined += "\xEF\xBF\xBD";
+      I += 2;
+    } else {
+      Joined += Text[I];
+    }
+  }
+  // Everything else the parser accepted was checked as UTF-8 already; this is a safety net.
+  return ValidUtf8(Joined);
 }
 
 }  // namespace twdesktop

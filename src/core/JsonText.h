@@ -2,6 +2,7 @@
 
 #include <rapidjson/document.h>
 
+#include <string>
 #include <string_view>
 
 namespace twdesktop {
@@ -16,5 +17,10 @@ bool ParseJsonText(std::string_view AText, rapidjson::Document& ADocument,
 
 // The same check without building a document.
 bool IsStrictJsonText(std::string_view AText);
+
+// The text of a string value as valid UTF-8. The parser stores an escaped lone surrogate
+// ("\udc00") as the three bytes of a surrogate, which no UTF-8 reader accepts; each becomes one
+// U+FFFD, the way a script engine encodes such a string. An escaped U+0000 stays.
+std::string JsonStringText(const rapidjson::Value& AString);
 
 }  // namespace twdesktop

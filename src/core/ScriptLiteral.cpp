@@ -58,6 +58,8 @@ std::string JsonStringLiteral(std::string_view AText) {
     }
     if (C < 0x20) {
       AppendUnicodeEscape(Result, C);
+    } else if (C != 0xE2) {
+      Result += static_cast<char>(C);
     } else if (View.substr(I, 3) == kLineSeparator) {
       Result += "\\u2028";
       I += 2;
@@ -87,6 +89,8 @@ std::string JsonDocumentArgument(std::string_view ADocument) {
     const char C = ADocument[I];
     if (C == '<' || C == '>') {
       AppendUnicodeEscape(Result, static_cast<unsigned char>(C));
+    } else if (C != '\xE2') {
+      Result += C;
     } else if (ADocument.substr(I, 3) == kLineSeparator) {
       Result += "\\u2028";
       I += 2;

@@ -1,7 +1,6 @@
 #include "core/WorkspaceDocuments.h"
 
 #include "core/JsonText.h"
-#include "core/TextRules.h"
 
 namespace twdesktop {
 namespace {
@@ -31,7 +30,7 @@ std::vector<std::string> WorkspaceIds(std::string_view AListJson) {
     if (!Element.IsObject()) continue;
     const rapidjson::Value* Id = Member(Element, "id");
     if (!Id || !Id->IsString()) continue;
-    Ids.push_back(ValidUtf8(std::string_view(Id->GetString(), Id->GetStringLength())));
+    Ids.push_back(JsonStringText(*Id));
   }
   return Ids;
 }

@@ -23,6 +23,7 @@ TEST(WorkspaceIds, ReadsTheStringIdsOfTheListInOrder) {
       {R"({"workspaces":[{"id":"first","id":"second"}]})", {"first"}},
       {R"({"workspaces":[{"id":"a"}],"workspaces":[{"id":"b"}]})", {"a"}},
       {R"({"workspaces":[{"id":"new\nline \"q\" \u00e4"}]})", {"new\nline \"q\" \xC3\xA4"}},
+      {R"({"workspaces":[{"id":"\udc00"}]})", {"\xEF\xBF\xBD"}},  // always valid UTF-8
       {R"({"workspaces":[]})", {}},
       {R"({"workspaces":{"id":"a"}})", {}},  // not an array
       {R"({"items":[{"id":"a"}]})", {}},
