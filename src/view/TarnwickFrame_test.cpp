@@ -187,5 +187,83 @@ TEST(TarnwickFrameTest, DestroyingTheFrameWhileTheCliRunsKeepsItsCompletionsAway
   }
 }
 
+// Values from the page and from the CLI that would break a script, a message or a command
+// line if they went in as they came.
+const std::vector<std::string> kHostileValues = {
+    "a\"b",
+    "back\\slash\\",
+    "\");alert(1);(\"",
+    "</script><script>alert(1)</script>",
+    "line\u2028sep\u2029para",
+    "two words --json",
+    "line1\nline2\r\n",
+    "-m",
+    "'single' `tick` $(echo x)",
+};
+
+bool Contains(const std::vector<std::string>& AList, const std::string& AText) {
+  return std::find(AList.begin(), AList.end(), AText) != AList.end();
+}
+
+TEST(TarnwickFrameTest, HostileValuesStayOneArgumentAndOneLiteral) {
+  for (const std::string& Value : kHostileValues) {
+    SCOPED_TRACE(testing::PrintToString(Value));
+    TFakeCli Cli;
+    Cli.SetScenario(Scenario(R"({"args":"workspace list --json","output":)" +
+                                 Quoted(R"({"workspaces":[{"id":)" + Quoted(Value) + "}]}") + "}",
+                             R"({"nodes":[{"dirty":true}]})"));
+    TFrameHarness Frame(Cli);
+    const std::string Node = Quoted(Value);
+    for (const std::string& Action :
+         {"switch-workspace", "login", "commit-all", "clone-workspace", "ready"}) {
+      Frame.Send("{\"action\":\"" + Action + "\",\"node\":" + Node + "}");
+    }
+    Frame.Send("{\"action\":" + Node + ",\"node\":" + Node + "}");
+    Frame.Settle();
+
+    const std::vector<TArgs> Allowed = {{"workspace", "list", "--json"},
+                                        {"workspace", "status", "--json"},
+                                        {"workspace", "status", Value, "--json"},
+                                        {"login", "--token", Value},
+                                        {"workspace", "commit", "-m", Value},
+                                        {"workspace", "clone", Value},
+                                        {"workspace", Value}};
+    const std::vector<TArgs> Runs = Cli.RunArgs();
+    for (const TArgs& Must : {Allowed[2], Allowed[3], Allowed[4], Allowed[5], Allowed[6]}) {
+      EXPECT_NE(std::find(Runs.begin(), Runs.end(), Must), Runs.end())
+          << testing::PrintToString(Must);
+    }
+    for (const TArgs& Run : Runs) {
+      EXPECT_NE(std::find(Allowed.begin(), Allowed.end(), Run), Allowed.end())
+          << "unexpected command " << testing::PrintToString(Run);
+    }
+
+    const std::vector<std::string> Statuses = Frame.Log->Statuses();
+    EXPECT_TRUE(Contains(Statuses, "  workspace status " + Value + " --json ..."));
+    EXPECT_TRUE(Contains(Statuses, "  cloning workspace " + Value + " ..."));
+    EXPECT_TRUE(Contains(Statuses, "  running: tw workspace " + Value + " ..."));
+
+    size_t DotScripts = 0;
+    for (const std::string& Script : Frame.Log->Scripts()) {
+      EXPECT_FALSE(HasRawBreakout(Script)) << Script;
+      if (Script.rfind("window.setWorkspaceDot(", 0) != 0) continue;
+      ++DotScripts;
+      const auto Calls = ReadDotScript(Script);
+      ASSERT_TRUE(Calls) << Script;
+      EXPECT_EQ(*Calls, (std::vector<std::pair<std::string, std::string>>{{Value, "dirty"}}));
+    }
+    // One sweep after "ready" and one after the clone's reload.
+    EXPECT_EQ(DotScripts, 2u);
+
+    const std::vector<std::string> Messages = Frame.Log->Messages();
+    ASSERT_EQ(Messages.size(), 1u);
+    rapidjson::Document Result;
+    Result.Parse(Messages[0].c_str(), Messages[0].size());
+    ASSERT_FALSE(Result.HasParseError()) << Messages[0];
+    EXPECT_EQ(std::string(Result["node"].GetString(), Result["node"].GetStringLength()), Value);
+    EXPECT_EQ(std::string(Result["action"].GetString(), Result["action"].GetStringLength()), Value);
+  }
+}
+
 }  // namespace
 }  // namespace twdesktop
