@@ -80,45 +80,13 @@ TEST(JsonStringLiteral, UsesShortEscapesWhereJsonHasThem) {
             "\"a\\\"\\\\\\n\\r\\t\\b\\f\\u0001\\u003c\\u003e\\u007f\"");
 }
 
-TEST(IsSingleJsonValue, AcceptsExactlyOneStrictValue) {
-  struct TCase {
-    std::string Text;
-    bool Valid;
-  };
-  const std::vector<TCase> Cases = {
-      {"{}", true},
-      {" \t\r\n{\"a\":[1,-0,1.5e3,true,null,\"x\"]} \n", true},
-      {"[]", true},
-      {"\"text\"", true},
-      {"-12.5e-3", true},
-      {"null", true},
-      {"", false},
-      {"   ", false},
-      {"{} {}", false},                  // two values
-      {"{} x", false},                   // text after the value
-      {std::string("{}\0x", 4), false},  // a NUL byte does not end the text
-      {std::string("{}\0", 3), false},
-      {"{\"a\":1,}", false},  // trailing comma
-      {"[1,]", false},
-      {"{} // note", false},  // comments
-      {"/* c */ {}", false},
-      {"{'a':1}", false},  // single quotes
-      {"{a:1}", false},
-      {"\xEF\xBB\xBF{}", false},  // byte-order mark
-      {"\v{}", false},            // only space, tab, CR and LF are white space
-      {"01", false},
-      {"NaN", false},
-      {"{\"a\":\"\x01\"}", false},  // raw control character in a string
-      {"\"\xFF\"", false},          // invalid UTF-8 in a string
-      {"\"\xED\xA0\x80\"", false},  // an encoded surrogate
-      {"{\"a\":1", false},
-      {"{\"a\":\"\\u2028\\ud83d\\ude00\"}", true},
-      {std::string(100000, '[') + std::string(100000, ']'), true},  // deep, without a crash
-      {std::string(100000, '['), false},
-  };
-  for (const auto& Case : Cases) {
-    EXPECT_EQ(IsSingleJsonValue(Case.Text), Case.Valid) << "text: " << Case.Text.substr(0, 60);
-  }
+// The strictness itself is pinned in JsonText_test.cpp; here only that this is that check.
+TEST(IsSingleJsonValue, AcceptsOneValueOnly) {
+  EXPECT_TRUE(IsSingleJsonValue(" {\"nodes\":[]}\r\n"));
+  EXPECT_TRUE(IsSingleJsonValue("1.50"));
+  EXPECT_FALSE(IsSingleJsonValue("{} {}"));
+  EXPECT_FALSE(IsSingleJsonValue("{\"a\":1,}"));
+  EXPECT_FALSE(IsSingleJsonValue(""));
 }
 
 TEST(JsonDocumentArgument, HandsOverAValidDocumentAsCodeWithTheSameValue) {
