@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -26,8 +27,13 @@ TTempFolder::~TTempFolder() {
 
 namespace {
 
-// The demo portal takes a second to make; every test copies this one instead.
+// The demo portal takes a few seconds to make; every test copies one instead: the one CTest
+// made before the tests (TW_TEST_PORTAL_TEMPLATE), or one made once per test program.
 const std::string& DemoPortalTemplate() {
+  if (const char* made = std::getenv("TW_TEST_PORTAL_TEMPLATE")) {
+    static const std::string path = made;
+    if (fs::exists(path + "/portal.json")) return path;
+  }
   static TTempFolder folder;
   static const std::string path = [] {
     std::string error;
