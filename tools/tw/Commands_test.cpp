@@ -468,6 +468,19 @@ TEST_F(TwCommands, UnknownCommandsAndBadArgumentsAreUsageErrors) {
   EXPECT_FALSE(fs::exists(W.Work() + "/.tw"));
 }
 
+TEST_F(TwCommands, TraceRecordsEveryRunWithoutTheToken) {
+  TProcessOptions traced;
+  traced.ExtraEnv = {"TW_TRACE=" + W.Path("trace.jsonl")};
+  W.Tw({"login", "--token", kDemoToken}, {}, traced);
+  W.Tw({"workspace", "status", "--json"}, {}, traced);
+  const std::string trace = ReadFile(W.Path("trace.jsonl"));
+  EXPECT_EQ(
+      Lines(trace),
+      (std::vector<std::string>{
+          R"x({"args":["login","--token","(hidden)"],"cwd":")x" + W.Work() + R"x(","exit":0})x",
+          R"x({"args":["workspace","status","--json"],"cwd":")x" + W.Work() + R"x(","exit":4})x"}));
+}
+
 TEST(TwPortalInit, TheDemoPortalIsReproducibleAndNeverOverwritesAFolder) {
   TTempFolder temp;
   std::string first, second;
