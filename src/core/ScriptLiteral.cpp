@@ -15,6 +15,20 @@ void AppendUnicodeEscape(std::string& AOut, unsigned ACode) {
   for (int Shift = 12; Shift >= 0; Shift -= 4) AOut += kHex[(ACode >> Shift) & 0xF];
 }
 
+// Appends the escape of U+2028 or U+2029 when one of them starts at AAt; false otherwise.
+bool AppendSeparatorEscape(std::string_view AText, size_t AAt, std::string& AOut) {
+  const std::string_view Three = AText.substr(AAt, 3);
+  if (Three == kLineSeparator) {
+    AOut += "\\u2028";
+    return true;
+  }
+  if (Three == kParagraphSeparator) {
+    AOut += "\\u2029";
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string JsonStringLiteral(std::string_view AText) {
@@ -58,13 +72,7 @@ std::string JsonStringLiteral(std::string_view AText) {
     }
     if (C < 0x20) {
       AppendUnicodeEscape(Result, C);
-    } else if (C != 0xE2) {
-      Result += static_cast<char>(C);
-    } else if (View.substr(I, 3) == kLineSeparator) {
-      Result += "\\u2028";
-      I += 2;
-    } else if (View.substr(I, 3) == kParagraphSeparator) {
-      Result += "\\u2029";
+    } else if (C == 0xE2 && AppendSeparatorEscape(View, I, Result)) {
       I += 2;
     } else {
       Result += static_cast<char>(C);
@@ -89,13 +97,7 @@ std::string JsonDocumentArgument(std::string_view ADocument) {
     const char C = ADocument[I];
     if (C == '<' || C == '>') {
       AppendUnicodeEscape(Result, static_cast<unsigned char>(C));
-    } else if (C != '\xE2') {
-      Result += C;
-    } else if (ADocument.substr(I, 3) == kLineSeparator) {
-      Result += "\\u2028";
-      I += 2;
-    } else if (ADocument.substr(I, 3) == kParagraphSeparator) {
-      Result += "\\u2029";
+    } else if (C == '\xE2' && AppendSeparatorEscape(ADocument, I, Result)) {
       I += 2;
     } else {
       Result += C;
