@@ -158,7 +158,8 @@ class ActionsTest(unittest.TestCase):
             app.press("git push", index=1)
             app.wait_status("  push(extra)  ->    pushed 1 repo  ")
             self.assertEqual(app.commands()[-1], "workspace push")
-            app.find(text="pushed")  # the Result message turned the card's badge
+            # The Result message reached the page: the card's badge now reads "pushed".
+            app.find(role="section", text="pushed · modules/extra")
 
             # A real click on a sidebar row switches the graph to that workspace.
             app.click(app.find(role="section", text="Beta"))
