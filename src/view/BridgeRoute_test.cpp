@@ -13,6 +13,11 @@ struct TRouteCase {
   std::vector<TActionCall> Expected;
 };
 
+// Test names in listings show the case name, not the bytes of the case.
+void PrintTo(const TRouteCase& ACase, std::ostream* AOut) {
+  *AOut << ACase.Name;
+}
+
 class BridgeRouteTest : public testing::TestWithParam<TRouteCase> {};
 
 TEST_P(BridgeRouteTest, CallsTheActionsOfTheFirstMatchingRow) {

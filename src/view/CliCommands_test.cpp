@@ -12,6 +12,11 @@ struct TCommandCase {
   std::string Shown;
 };
 
+// Test names in listings show the case name, not the bytes of the case.
+void PrintTo(const TCommandCase& ACase, std::ostream* AOut) {
+  *AOut << ACase.Name;
+}
+
 class CliCommandsTest : public testing::TestWithParam<TCommandCase> {};
 
 TEST_P(CliCommandsTest, PassesEachValueAsOneArgumentAndShowsThemJoinedByBlanks) {

@@ -55,6 +55,11 @@ struct TActionCase {
   TTexts Messages;
 };
 
+// Test names in listings show the case name, not the bytes of the case.
+void PrintTo(const TActionCase& ACase, std::ostream* AOut) {
+  *AOut << ACase.Name;
+}
+
 class FrameActionTest : public testing::TestWithParam<TActionCase> {};
 
 TEST_P(FrameActionTest, ReportsItsOutcome) {

@@ -122,6 +122,11 @@ struct TDispatchCase {
   std::vector<TArgs> Runs;  // in any order: actions of one message run side by side
 };
 
+// Test names in listings show the case name, not the bytes of the case.
+void PrintTo(const TDispatchCase& ACase, std::ostream* AOut) {
+  *AOut << ACase.Name;
+}
+
 class FrameDispatchTest : public testing::TestWithParam<TDispatchCase> {};
 
 TEST_P(FrameDispatchTest, RunsTheCommandsOfTheRoutedActions) {
