@@ -5,8 +5,8 @@ leaves behind is ours to find and end), starts a private D-Bus session bus for t
 accessibility tree, and ends everything it started when closed, also after a failure.
 
 One `App` per case: a fresh Xvfb display, a scratch HOME, a copy of the executable in a folder
-of its own with the CLI stand-in copied next to it as `tw` (or no CLI at all), and a workspace
-folder to start in. Then:
+of its own with a CLI copied next to it as `tw` (the stand-in, or any program, even the real
+tw; or no CLI at all), and a workspace folder to start in. Then:
 
     with Session(out_dir) as session:
         with App(session, twdesktop, fake_tw, scenario={...}) as app:
@@ -430,6 +430,15 @@ class App:
             raise RuntimeError("the element has no box on the screen")
         x, y = box.x + box.width // 2, box.y + box.height // 2
         self._x("mousemove", "--sync", str(x), str(y), "click", "1")
+
+    def type_into(self, accessible, text):
+        """Clicks into a text field and types text with real key presses."""
+        self.click(accessible)
+        self._x("type", "--delay", "15", "--", text)
+
+    def key(self, *names):
+        """Presses keys by X name, for example "Return" or "ctrl+a"."""
+        self._x("key", "--delay", "15", *names)
 
     def screenshot(self, file_name):
         """Saves the window as a PNG under the session's artefact folder; returns its path.

@@ -168,6 +168,23 @@ class ActionsTest(unittest.TestCase):
             app.find(text="BetaRoot")
             app.wait_status("  status updated.")
 
+    def test_signing_in_from_the_card_loads_the_workspace(self):
+        signed_out = {"rules": [], "default": {"output": "Not signed in: run tw login\n"}}
+        # The sign-in takes a moment, time enough to switch the stand-in to signed-in answers
+        # before the list and status that follow it.
+        login = {"prefix": "login --token ", "delay_ms": 3000, "output": "Login successful.\n"}
+        signed_out["rules"].append(login)
+        with start(scenario=signed_out) as app:
+            app.wait_status("  status: no data.")
+            app.type_into(app.find(role="password text"), ' twk_abc 123"')
+            app.key("Return")
+            app.wait_log(lambda log: any(e["args"][0] == "login" for e in log), what="login")
+            app.write_scenario(scenario(login))
+            self.assertIn("login --token twk_abc123", app.commands())
+            app.find(text="★ Core")
+            app.wait_status("  status updated.")
+            self.assertEqual(app.find_all(text="You are not logged in"), [])
+
     def test_closing_while_the_cli_runs_ends_the_program_at_once(self):
         slow_pull = {"args": "workspace update", "delay_ms": 120000, "output": "Summary: ok\n"}
         with start(scenario=scenario(slow_pull)) as app:
