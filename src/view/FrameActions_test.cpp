@@ -437,5 +437,108 @@ TEST(WorkspaceSweepTest, StaysSilentWhenThereIsNothingToShow) {
   }
 }
 
+// A runner that answers from a function and records how many runs overlapped.
+class TRecordingRunner final : public ICliRunner {
+ public:
+  explicit TRecordingRunner(std::function<std::string(const TArgs&)> AAnswer)
+      : FAnswer(std::move(AAnswer)) {}
+
+  bool Run(const TArgs& AArgs, std::string& AOutput) override {
+    {
+      std::lock_guard Lock(FMutex);
+      FCalls.push_back(AArgs);
+      FMaxInFlight = std::max(FMaxInFlight, ++FInFlight);
+    }
+    // Long enough that runs started side by side would overlap here.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    AOutput = FAnswer(AArgs);
+    std::lock_guard Lock(FMutex);
+    --FInFlight;
+    return true;
+  }
+  bool RunStreaming(const TArgs& AArgs, const TProgressCallback&, std::string& AOutput) override {
+    return Run(AArgs, AOutput);
+  }
+
+  std::vector<TArgs> Calls() {
+    std::lock_guard Lock(FMutex);
+    return FCalls;
+  }
+  int MaxInFlight() {
+    std::lock_guard Lock(FMutex);
+    return FMaxInFlight;
+  }
+
+ private:
+  std::vector<TArgs> FCalls;
+  int FMaxInFlight = 0;
+  std::function<std::string(const TArgs&)> FAnswer;
+  std::mutex FMutex;
+  int FInFlight = 0;
+};
+
+class TIgnoringListener final : public IWebSurfaceListener {
+  void WebViewCreated(bool) override {}
+  void WebMessageReceived(const std::optional<std::string>&) override {}
+};
+
+// The actions on their own, on a page whose web view exists, with a runner the test chooses.
+struct TActionsHarness {
+  TActionsHarness() : Page(std::make_unique<TFakeSurface>(Log)) {
+    Page.StartCreation("", Listener);
+    Page.CreationEnded(true);
+    Actions = std::make_unique<TFrameActions>(Page, Queue);
+  }
+  ~TActionsHarness() {
+    Actions.reset();
+    EXPECT_TRUE(WaitForWorkersToEnd(Queue, 1));
+  }
+  void Settle() {
+    do {
+      ASSERT_TRUE(WaitForWorkersToEnd(Queue, 2));
+    } while (Queue->RunPending() > 0);
+  }
+
+  std::shared_ptr<TSurfaceLog> Log = std::make_shared<TSurfaceLog>();
+  std::shared_ptr<TTestQueue> Queue = std::make_shared<TTestQueue>();
+  TIgnoringListener Listener;
+  TPageChannel Page;
+  std::unique_ptr<TFrameActions> Actions;
+};
+
+TEST(WorkspaceSweepTest, RunsOneStatusCommandAtATime) {
+  TActionsHarness Harness;
+  auto Runner = std::make_shared<TRecordingRunner>([](const TArgs& AArgs) -> std::string {
+    if (AArgs == kList) return R"({"workspaces":[{"id":"c"},{"id":"a"},{"id":"c"},{"id":"b"}]})";
+    return R"({"nodes":[{"dirty":false}]})";
+  });
+  Harness.Actions->SetRunner(Runner);
+  Harness.Actions->LoadWorkspaces();
+  Harness.Settle();
+  EXPECT_EQ(Runner->MaxInFlight(), 1);
+  EXPECT_EQ(Runner->Calls(), (std::vector<TArgs>{kList,
+                                                 {"workspace", "status", "c", "--json"},
+                                                 {"workspace", "status", "a", "--json"},
+                                                 {"workspace", "status", "c", "--json"},
+                                                 {"workspace", "status", "b", "--json"}}));
+}
+
+TEST(FrameActionsTest, WithoutARunnerOnlyTheNodeActionSaysSoAndNothingStarts) {
+  TActionsHarness Harness;
+  Harness.Actions->RefreshStatus("");
+  Harness.Actions->LoadWorkspaces();
+  Harness.Actions->DoLogin("t");
+  Harness.Actions->CloneWorkspace("w");
+  Harness.Actions->PullWorkspace();
+  Harness.Actions->CommitWorkspace("m");
+  Harness.Actions->ShowDiff();
+  Harness.Actions->RunNodeAction("push", "n");
+  // No worker holds the queue: none was started.
+  EXPECT_EQ(Harness.Queue.use_count(), 2);
+  EXPECT_EQ(Harness.Log->Statuses(), (TTexts{"  tw not found next to the app"}));
+  EXPECT_TRUE(Harness.Log->Scripts().empty());
+  EXPECT_TRUE(Harness.Log->Messages().empty());
+}
+
 }  // namespace
 }  // namespace twdesktop
