@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <latch>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -53,6 +54,30 @@ void ExpectGrowingProgress(const std::vector<std::string>& ACalls, const std::st
   EXPECT_EQ(ACalls.back(), AOutput);
 }
 
+// Environment changes made by a test, undone when it ends. Tests change the environment only
+// while no other thread runs, which is what makes these calls safe here.
+class TScopedEnv {
+ public:
+  TScopedEnv(const char* AName, const std::string& AValue) : FName(AName) {
+    const char* old = std::getenv(AName);  // NOLINT(concurrency-mt-unsafe)
+    if (old != nullptr) FOld = old;
+    ::setenv(AName, AValue.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
+  }
+  TScopedEnv(const TScopedEnv&) = delete;
+  TScopedEnv& operator=(const TScopedEnv&) = delete;
+  ~TScopedEnv() {
+    if (FOld) {
+      ::setenv(FName, FOld->c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
+    } else {
+      ::unsetenv(FName);  // NOLINT(concurrency-mt-unsafe)
+    }
+  }
+
+ private:
+  const char* FName;
+  std::optional<std::string> FOld;
+};
+
 // True when this process has no child left to reap: every run waited for its own.
 bool NoChildLeft() {
   int status = 0;
@@ -64,14 +89,14 @@ bool NoChildLeft() {
 class CliRunnerTest : public testing::Test {
  protected:
   void SetUp() override {
-    const char* tmp = std::getenv("TMPDIR");
+    const char* tmp = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe)
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/twd runner XXXXXX";
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     FRoot = fs::canonical(pattern);
     FWork = FRoot / "work space";
     fs::create_directory(FWork);
-    ::setenv("FAKE_TW_SCENARIO", (FRoot / "scenario.json").c_str(), 1);
-    ::setenv("FAKE_TW_LOG", (FRoot / "log.jsonl").c_str(), 1);
+    FScenarioVar.emplace("FAKE_TW_SCENARIO", (FRoot / "scenario.json").string());
+    FLogVar.emplace("FAKE_TW_LOG", (FRoot / "log.jsonl").string());
   }
 
   void TearDown() override {
@@ -108,6 +133,8 @@ class CliRunnerTest : public testing::Test {
 
   fs::path FRoot;
   fs::path FWork;
+  std::optional<TScopedEnv> FScenarioVar;
+  std::optional<TScopedEnv> FLogVar;
 };
 
 TEST_F(CliRunnerTest, StartsTheProgramHoweverItIsNamed) {
@@ -118,8 +145,8 @@ TEST_F(CliRunnerTest, StartsTheProgramHoweverItIsNamed) {
   // A relative path is taken from the caller's folder, not from the child's working folder.
   const fs::path here = fs::current_path();
   fs::current_path(FRoot);
-  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-  ::setenv("PATH", (folder.string() + ":" + path).c_str(), 1);
+  const char* path = std::getenv("PATH");  // NOLINT(concurrency-mt-unsafe)
+  const TScopedEnv searchPath("PATH", folder.string() + ":" + (path ? path : ""));
 
   const struct {
     const char* how;
@@ -136,7 +163,6 @@ TEST_F(CliRunnerTest, StartsTheProgramHoweverItIsNamed) {
     EXPECT_EQ(output, "tw 1.0\n");
   }
 
-  ::setenv("PATH", path.c_str(), 1);
   fs::current_path(here);
   EXPECT_TRUE(NoChildLeft());
 }
@@ -226,8 +252,7 @@ TEST_F(CliRunnerTest, HandsEveryArgumentOverExactlyWithNoShell) {
       "*",
       "'single'",
       "$HOME",
-      "Gr\xC3\xBC\xC3\x9F"
-      "e",
+      "Gr\303\274\303\237e",
       "-",
   };
   std::string output;
@@ -383,10 +408,8 @@ TEST_F(CliRunnerTest, ProgressGrowsByWhatEachReadAdded) {
 TEST_F(CliRunnerTest, DeliversTenMegabytesWholeWithAndWithoutCallback) {
   // A line whose length does not divide the read size, with characters of every width, so
   // that reads end inside characters all the time.
-  const std::string line =
-      "0123456789 Gr\xC3\xBC\xC3\x9F"
-      "e \xE2\x82\xAC \xF0\x9D\x84\x9E\n";
-  const size_t repeat = 10 * 1024 * 1024 / line.size() + 1;
+  const std::string line = "0123456789 Gr\303\274\303\237e \xE2\x82\xAC \xF0\x9D\x84\x9E\n";
+  const size_t repeat = size_t{10} * 1024 * 1024 / line.size() + 1;
   Scenario(R"({"default": {"output": "start\n", "chunks": [{"text": ")" +
            line.substr(0, line.size() - 1) + R"(\n", "repeat": )" + std::to_string(repeat) +
            R"(}, {"text": "end\n", "stream": "stderr"}]}})");
@@ -452,7 +475,7 @@ TEST_F(CliRunnerTest, ARunDoesNotWaitForAnotherRunsBackgroundProcess) {
     bool statusOk = false;
     Clock::duration updateTime{};
     Clock::duration statusTime{};
-    const auto run = [&](std::vector<std::string> AArgs, std::string& AOut, bool& AOk,
+    const auto run = [&](const std::vector<std::string>& AArgs, std::string& AOut, bool& AOk,
                          Clock::duration& ATime) {
       start.arrive_and_wait();
       const auto begin = Clock::now();

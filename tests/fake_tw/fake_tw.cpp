@@ -231,11 +231,13 @@ int Answer(const rapidjson::Value& ARule, const std::vector<std::string>& AArgs)
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 
-  if (const char* log = std::getenv("FAKE_TW_LOG"); log != nullptr && *log != '\0') {
+  // getenv is safe here: the program has one thread.
+  if (const char* log = std::getenv("FAKE_TW_LOG");  // NOLINT(concurrency-mt-unsafe)
+      log != nullptr && *log != '\0') {
     AppendLog(log, args);
   }
 
-  const char* scenarioPath = std::getenv("FAKE_TW_SCENARIO");
+  const char* scenarioPath = std::getenv("FAKE_TW_SCENARIO");  // NOLINT(concurrency-mt-unsafe)
   const auto scenarioText = scenarioPath ? ReadFile(scenarioPath) : std::nullopt;
   rapidjson::Document scenario;
   if (!scenarioText || scenario.Parse(scenarioText->data(), scenarioText->size()).HasParseError() ||
