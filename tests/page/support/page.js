@@ -44,7 +44,12 @@ function installFakeBridge() {
   window.chrome.webview = {
     postMessage(m) {
       const fns = ['loadGraph', 'loadWorkspaces', 'setWorkspaceDot', 'showError', 'hideError', 'loadDiff'];
-      posted.push({ kind: typeof m, value: m, ready: fns.filter((f) => typeof window[f] === 'function') });
+      posted.push({
+        kind: typeof m,
+        value: m,
+        ready: fns.filter((f) => typeof window[f] === 'function'),
+        cards: document.querySelectorAll('.node').length,
+      });
     },
     addEventListener: (type, fn) => target.addEventListener(type, fn),
     removeEventListener: (type, fn) => target.removeEventListener(type, fn),
