@@ -4,6 +4,7 @@
 const { test, describe, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const { launchBrowser, openPage, setCanvasWidth } = require('./support/page');
+const { strip } = require('./support/pixels');
 
 let browser;
 before(async () => { browser = await launchBrowser(); });
@@ -112,6 +113,25 @@ describe('layout', () => {
     assert.deepEqual((await cards(p)).map((c) => c.at), [[136, 210], [366, 210], [136, 360]]);
     assert.equal(await p.page.textContent('#ws-title'), '—');
     assert.deepEqual(await paths(p), []);
+    await p.close();
+  });
+
+  test('edges to cards below the fold are still drawn once the graph area is scrolled', async () => {
+    const p = await openPage(browser, { width: 712, height: 450 });
+    const at = await p.page.evaluate(() => {
+      const c = document.getElementById('canvas');
+      c.scrollTop = c.scrollHeight;
+      const r = c.getBoundingClientRect();
+      return { left: r.left, top: r.top, scroll: c.scrollTop, height: c.clientHeight };
+    });
+    // The last placeholder module sits at (136, 510); its edge passes (253, 489) on the way in,
+    // below the visible height of the layer before scrolling.
+    assert.ok(489 > at.height, 'the point must lie beyond the first screenful');
+    const px = await strip(p.page, Math.round(at.left + 253 - 40), Math.round(at.top + 489 - at.scroll), 80);
+    const brightest = Math.max(...px.map(([r, g, b]) => r + g + b));
+    const darkest = Math.min(...px.map(([r, g, b]) => r + g + b));
+    assert.ok(darkest < 80, 'the strip should cross the background');
+    assert.ok(brightest - darkest > 60, 'no edge drawn across the strip');
     await p.close();
   });
 
