@@ -97,6 +97,23 @@ describe('commit bar', () => {
     await p.close();
   });
 
+  test('an Enter that confirms an input method\'s composition sends nothing', async () => {
+    const p = await openPage(browser, { hosted: true });
+    await p.call('showError', 'Not signed in', '', true);
+    await p.page.click('#commit-btn');
+    await p.page.fill('#commit-msg', 'half');
+    await p.page.fill('#login-token', 'twk_half');
+    await p.clearPosted();
+    await p.page.evaluate(() => {
+      for (const id of ['commit-msg', 'login-token']) {
+        document.getElementById(id).dispatchEvent(new KeyboardEvent('keydown', { key: 'Enter', isComposing: true, bubbles: true }));
+      }
+    });
+    assert.deepEqual(await p.posted(), []);
+    assert.equal(await p.page.inputValue('#commit-msg'), 'half');
+    await p.close();
+  });
+
   test('Cancel hides the bar and empties the field, sending and logging nothing', async () => {
     const p = await openPage(browser, { hosted: true });
     await p.clearPosted();
