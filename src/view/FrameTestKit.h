@@ -23,6 +23,7 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -184,11 +185,18 @@ class TFakeCli {
  public:
   TFakeCli() {
     std::string Template = (std::filesystem::temp_directory_path() / "twd-frame-XXXXXX").string();
-    FRoot = mkdtemp(Template.data());
+    const char* Made = mkdtemp(Template.data());
+    // GoogleTest reports an exception from a fixture as the test's failure.
+    if (Made == nullptr) throw std::runtime_error("cannot make a scratch folder");
+    FRoot = Made;
     std::filesystem::create_directory(WorkspacePath());
     std::filesystem::copy_file(TWD_FAKE_TW, CliPath());
     std::filesystem::permissions(CliPath(), std::filesystem::perms::owner_all);
+    // Set while no worker runs (every harness waits for its workers before it goes), so no
+    // child start reads the environment at the same time.
+    // NOLINTNEXTLINE(concurrency-mt-unsafe)
     setenv("FAKE_TW_SCENARIO", (FRoot / "scenario.json").c_str(), 1);
+    // NOLINTNEXTLINE(concurrency-mt-unsafe)
     setenv("FAKE_TW_LOG", (FRoot / "runs.log").c_str(), 1);
   }
   ~TFakeCli() {

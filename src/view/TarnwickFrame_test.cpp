@@ -206,6 +206,16 @@ const std::vector<std::string> kHostileValues = {
     "'single' `tick` $(echo x)",
 };
 
+// A page message from the JSON texts of its two members.
+std::string MessageText(const std::string& AActionJson, const std::string& ANodeJson) {
+  std::string Text = "{\"action\":";
+  Text += AActionJson;
+  Text += ",\"node\":";
+  Text += ANodeJson;
+  Text += '}';
+  return Text;
+}
+
 bool Contains(const std::vector<std::string>& AList, const std::string& AText) {
   return std::find(AList.begin(), AList.end(), AText) != AList.end();
 }
@@ -221,9 +231,9 @@ TEST(TarnwickFrameTest, HostileValuesStayOneArgumentAndOneLiteral) {
     const std::string Node = Quoted(Value);
     for (const std::string& Action :
          {"switch-workspace", "login", "commit-all", "clone-workspace", "ready"}) {
-      Frame.Send("{\"action\":\"" + Action + "\",\"node\":" + Node + "}");
+      Frame.Send(MessageText(Quoted(Action), Node));
     }
-    Frame.Send("{\"action\":" + Node + ",\"node\":" + Node + "}");
+    Frame.Send(MessageText(Node, Node));
     Frame.Settle();
 
     const std::vector<TArgs> Allowed = {{"workspace", "list", "--json"},
