@@ -7,8 +7,9 @@ same figure for a bare WebKitGTK window that shows a static page (startup-bare).
 Each run starts a fresh Xvfb, then the program in a scratch workspace with the CLI stand-in
 (fake-tw) next to it as `tw`, answering at once. twdesktop reports the moment through its
 opt-in hook (TWDESKTOP_TRACE_FIRST_GRAPH, see src/gtk/StartupTrace.h): the page has evaluated
-the first window.loadGraph script. The bare program reports when a script run after its page
-loaded has been evaluated. Both print CLOCK_MONOTONIC, the clock of time.monotonic(). The two
+the first window.loadGraph script. The bare program's page, like the real one, posts "ready" from
+its script and is answered with one script; it reports when that has been evaluated, so the
+difference is what twdesktop adds: its frame, the page's size and two CLI runs. Both print CLOCK_MONOTONIC, the clock of time.monotonic(). The two
 programs take turns so that a change of load on the machine hits both alike; the first run of
 each starts with an empty cache folder. Prints the median of the runs and the ratio.
 """
