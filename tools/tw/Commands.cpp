@@ -2,6 +2,7 @@
 
 #include <rapidjson/document.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -33,11 +34,15 @@ const char* const kNoWorkspaceText =
 // Diffs larger than this are cut in the document: the page draws every line.
 constexpr size_t kDiffLimit = 4u << 20;
 
-// Every line goes out at once: the application shows a clone's progress while it runs.
+// Output goes out at once: the application shows a clone's progress while it runs. A reader
+// that has gone away is not our failure to report (SIGPIPE is ignored; see main).
+void Print(const std::string& AText) {
+  (void)std::fwrite(AText.data(), 1, AText.size(), stdout);
+  (void)std::fflush(stdout);
+}
+
 void Say(const std::string& ALine) {
-  std::fputs(ALine.c_str(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  Print(ALine + "\n");
 }
 
 const char* const kUsage =
@@ -519,7 +524,7 @@ int Diff(const TOpenWorkspace& AWorkspace, bool AJson) {
     const std::string diff = RepoDiff(folder, state);
     if (!AJson) {
       Say("=== " + repo.Folder + " ===");
-      std::fputs(diff.c_str(), stdout);
+      Print(diff);
       continue;
     }
     rapidjson::Value item(rapidjson::kObjectType);
@@ -535,7 +540,6 @@ int Diff(const TOpenWorkspace& AWorkspace, bool AJson) {
   } else if (changed == 0) {
     Say("No uncommitted changes in any repository.");
   }
-  std::fflush(stdout);
   return kExitOk;
 }
 
@@ -721,13 +725,13 @@ int Portal(const std::vector<std::string>& AArgs) {
 
 int RunCommand(const std::vector<std::string>& AArgs, const std::string& AWorkDir) {
   if (AArgs.empty()) {
-    std::fputs(kUsage, stdout);
+    Print(kUsage);
     return kExitUsage;
   }
-  const std::string command = AArgs[0];
+  const std::string& command = AArgs[0];
   const std::vector<std::string> rest(AArgs.begin() + 1, AArgs.end());
   if (command == "help" || command == "--help" || command == "-h") {
-    std::fputs(kUsage, stdout);
+    Print(kUsage);
     return kExitOk;
   }
   if (command == "login") return Login(rest);

@@ -184,9 +184,9 @@ TEST_F(TwCommands, CloneReportsEachStepWhileItRuns) {
   TProcessOptions options;
   options.OnStarted = [&](int APid) { pid = APid; };
   options.OnStdout = [&](const std::string& APiece) {
-    const bool hadStep = seen.find("\n[") != std::string::npos || seen.rfind("[", 0) == 0;
+    const bool hadStep = seen.find("\n[") != std::string::npos || seen.rfind('[', 0) == 0;
     seen += APiece;
-    const bool hasStep = seen.find("\n[") != std::string::npos || seen.rfind("[", 0) == 0;
+    const bool hasStep = seen.find("\n[") != std::string::npos || seen.rfind('[', 0) == 0;
     if (!hadStep && hasStep) {
       siginfo_t info{};
       // WNOWAIT: look without reaping, the runner still waits for it.
@@ -200,7 +200,7 @@ TEST_F(TwCommands, CloneReportsEachStepWhileItRuns) {
 
   std::vector<std::string> steps;
   for (const std::string& line : Lines(run.Out))
-    if (line.rfind("[", 0) == 0) steps.push_back(line);
+    if (line.rfind('[', 0) == 0) steps.push_back(line);
   ASSERT_EQ(steps.size(), 9u) << run.Out;
   EXPECT_EQ(steps[0], "[1/9] cloning cobalt-suite ...");
   EXPECT_EQ(steps[1], "[2/9] cloning modules/parser ...");

@@ -76,7 +76,7 @@ std::string Identifier(std::string AId) {
 // per repository, and a fixed identity give the same commit ids on every run.
 class THistory {
  public:
-  explicit THistory(int ASeq) : FTime(kNovemberFirst2026 + (ASeq % 28) * 86400 + 9 * 3600) {}
+  explicit THistory(int ASeq) : FTime(kNovemberFirst2026 + (ASeq % 28) * 86400L + 9 * 3600L) {}
 
   THistory& File(const std::string& APath, const std::string& AText) {
     FFiles += "M 100644 inline " + APath + "\n" + Data(AText);

@@ -64,7 +64,7 @@ std::optional<rapidjson::Document> ReadJsonFile(const std::string& APath) {
   const std::optional<std::string> text = ReadTextFile(APath);
   if (!text) return std::nullopt;
   rapidjson::Document document;
-  document.Parse(text->c_str(), text->size());
+  document.Parse<rapidjson::kParseValidateEncodingFlag>(text->c_str(), text->size());
   if (document.HasParseError()) return std::nullopt;
   return document;
 }

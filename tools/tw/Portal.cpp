@@ -103,7 +103,7 @@ std::optional<TPortal> TPortal::Load(const std::string& ADir, std::string& AErro
     return std::nullopt;
   }
   rapidjson::Document document;
-  document.Parse(text->c_str(), text->size());
+  document.Parse<rapidjson::kParseValidateEncodingFlag>(text->c_str(), text->size());
   if (document.HasParseError() || !document.IsObject()) {
     AError = "the portal manifest " + manifestPath + " is not a JSON object";
     return std::nullopt;

@@ -37,7 +37,7 @@ const std::string& DemoPortalTemplate() {
   static TTempFolder folder;
   static const std::string path = [] {
     std::string error;
-    const std::string dir = folder / "portal";
+    std::string dir = folder / "portal";
     if (!CreateDemoPortal(dir, error)) ADD_FAILURE() << "demo portal: " << error;
     return dir;
   }();
@@ -105,7 +105,7 @@ void TTwWorld::SignIn() const {
 }
 
 std::string TTwWorld::CloneInto(const std::string& AId, const std::string& AFolder) const {
-  const std::string folder = Path(AFolder);
+  std::string folder = Path(AFolder);
   fs::create_directories(folder);
   const TProcessResult result = Tw({"workspace", "clone", AId}, folder);
   EXPECT_EQ(result.ExitCode, 0) << result.Out;

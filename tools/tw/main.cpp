@@ -45,16 +45,16 @@ void Trace(const std::vector<std::string>& AArgs, const std::string& AWorkDir, i
 int main(int argc, char** argv) {
   // A reader that goes away (the application closing mid-run) must not cut a commit or a clone
   // in half: output then fails quietly and the work goes on.
-  std::signal(SIGPIPE, SIG_IGN);
+  (void)std::signal(SIGPIPE, SIG_IGN);
   std::error_code error;
   const std::string workDir = std::filesystem::current_path(error).string();
   if (error) {
-    std::puts("tw: the current folder cannot be read.");
+    (void)std::puts("tw: the current folder cannot be read.");
     return tw::kExitFailed;
   }
   const std::vector<std::string> args(argv + 1, argv + argc);
   const int exit = tw::RunCommand(args, workDir);
-  std::fflush(stdout);
+  (void)std::fflush(stdout);
   Trace(args, workDir, exit);
   return exit;
 }
