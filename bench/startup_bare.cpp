@@ -27,9 +27,9 @@ constexpr const char* kPage =
 void PrintNow() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  std::fprintf(stderr, "bare-trace first-script %lld.%06ld\n", static_cast<long long>(now.tv_sec),
-               now.tv_nsec / 1000);
-  std::fflush(stderr);
+  (void)std::fprintf(stderr, "bare-trace first-script %lld.%06ld\n",
+                     static_cast<long long>(now.tv_sec), now.tv_nsec / 1000);
+  (void)std::fflush(stderr);
 }
 
 void OnReady(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer AView) {

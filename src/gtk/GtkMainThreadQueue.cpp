@@ -55,7 +55,7 @@ void TGtkMainThreadQueue::Post(std::function<void()> AClosure) {
         }
         return G_SOURCE_REMOVE;
       },
-      pending, [](gpointer data) { delete static_cast<TPending*>(data); });
+      pending, [](gpointer data) { std::unique_ptr<TPending>(static_cast<TPending*>(data)); });
 }
 
 }  // namespace twdesktop

@@ -33,8 +33,8 @@ void Drain() {
 TEST(GtkMainThreadQueueTest, ClosuresFromManyThreadsRunOnTheMainThreadInPostOrder) {
   TGtkMainThreadQueue queue;
   const std::thread::id mainThread = std::this_thread::get_id();
-  constexpr int kThreads = 4;
-  constexpr int kPerThread = 2000;
+  constexpr std::size_t kThreads = 4;
+  constexpr std::size_t kPerThread = 2000;
 
   // Posts are numbered under a lock, so the numbers are the order of the Post calls.
   std::mutex order;
@@ -51,9 +51,10 @@ TEST(GtkMainThreadQueueTest, ClosuresFromManyThreadsRunOnTheMainThreadInPostOrde
   };
 
   std::vector<std::thread> workers;
-  for (int t = 0; t < kThreads; ++t) {
+  workers.reserve(kThreads);
+  for (std::size_t t = 0; t < kThreads; ++t) {
     workers.emplace_back([&] {
-      for (int i = 0; i < kPerThread; ++i) post();
+      for (std::size_t i = 0; i < kPerThread; ++i) post();
     });
   }
   // The main thread keeps running closures while the workers post.
@@ -61,7 +62,7 @@ TEST(GtkMainThreadQueueTest, ClosuresFromManyThreadsRunOnTheMainThreadInPostOrde
   for (auto& worker : workers) worker.join();
   Drain();
 
-  ASSERT_EQ(ran.size(), static_cast<std::size_t>(kThreads * kPerThread));
+  ASSERT_EQ(ran.size(), kThreads * kPerThread);
   for (std::size_t i = 0; i < ran.size(); ++i) ASSERT_EQ(ran[i], static_cast<int>(i));
   EXPECT_FALSE(offMainThread);
 }

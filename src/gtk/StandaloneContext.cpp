@@ -11,7 +11,7 @@ namespace twdesktop {
 std::string CliPathBeside(const std::string& AExePath) {
   const auto slash = AExePath.rfind('/');
   if (slash == std::string::npos) return kCliFileName;
-  const std::string candidate = AExePath.substr(0, slash + 1) + kCliFileName;
+  std::string candidate = AExePath.substr(0, slash + 1) + kCliFileName;
   struct stat info {};
   if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return candidate;
   return kCliFileName;

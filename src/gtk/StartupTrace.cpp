@@ -1,7 +1,8 @@
 #include "gtk/StartupTrace.h"
 
+#include <glib.h>
+
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 
 namespace twdesktop::startup_trace {
@@ -10,7 +11,7 @@ namespace {
 
 bool Enabled() {
   static const bool enabled = [] {
-    const char* value = std::getenv("TWDESKTOP_TRACE_FIRST_GRAPH");
+    const char* value = g_getenv("TWDESKTOP_TRACE_FIRST_GRAPH");
     return value != nullptr && *value != '\0';
   }();
   return enabled;
@@ -30,9 +31,9 @@ bool WantsCompletion(std::string_view AScript) {
 void FirstGraphEvaluated() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  std::fprintf(stderr, "twdesktop-trace first-graph %lld.%06ld\n",
-               static_cast<long long>(now.tv_sec), now.tv_nsec / 1000);
-  std::fflush(stderr);
+  (void)std::fprintf(stderr, "twdesktop-trace first-graph %lld.%06ld\n",
+                     static_cast<long long>(now.tv_sec), now.tv_nsec / 1000);
+  (void)std::fflush(stderr);
 }
 
 }  // namespace twdesktop::startup_trace

@@ -10,7 +10,7 @@
 namespace twdesktop {
 
 std::string UserDataFolderName(const std::string& ACacheDir, const std::string& AExeFileName) {
-  const std::string name = "Tarnwick-" + WithoutExtension(AExeFileName);
+  std::string name = "Tarnwick-" + WithoutExtension(AExeFileName);
   if (ACacheDir.empty()) return name;
   if (ACacheDir.back() == '/') return ACacheDir + name;
   return ACacheDir + "/" + name;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -193,7 +194,7 @@ TEST_F(WebKitSurfaceTest, ThePageCannotNavigateAwayOrReplaceTheBridge) {
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   if (!gtk_init_check(nullptr, nullptr)) {
-    std::fprintf(stderr, "no display: run under xvfb-run\n");
+    (void)std::fprintf(stderr, "no display: run under xvfb-run\n");
     return 1;
   }
   return RUN_ALL_TESTS();

@@ -21,6 +21,6 @@ int main() {
   // without unwinding; the CLI itself keeps running on its own and WebKit's helper processes
   // end when this process does.
   form.DropPendingWork();
-  std::fflush(nullptr);
+  (void)std::fflush(nullptr);
   std::_Exit(0);
 }
