@@ -13,6 +13,7 @@ Run by CTest (see CMakeLists.txt here), or by hand:
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -47,6 +48,14 @@ class Journey(unittest.TestCase):
         self.trace = os.path.join(self.session.scratch, "tw-trace.jsonl")
         subprocess.run([TW, "portal", "init", self.portal, "--demo"], check=True,
                        capture_output=True)
+        # The demo's repositories are tiny: on a fast machine a whole clone is over before a
+        # look at the status strip could see its progress. Each clone step waits a little.
+        self.slow_git = os.path.join(self.session.scratch, "slow-git")
+        os.makedirs(self.slow_git)
+        with open(os.path.join(self.slow_git, "git"), "w") as shim:
+            shim.write('#!/bin/sh\ncase " $* " in *" clone "*) sleep 0.5;; esac\n'
+                       f'exec {shutil.which("git")} "$@"\n')
+        os.chmod(os.path.join(self.slow_git, "git"), 0o755)
 
     def runs(self):
         """The command lines tw has finished so far, as argument lists."""
@@ -92,7 +101,8 @@ class Journey(unittest.TestCase):
 
     def test_sign_in_clone_change_diff_commit_and_push(self):
         env = {"TW_PORTAL": self.portal, "TW_HOME": self.tw_home, "TW_TRACE": self.trace,
-               "GIT_CONFIG_NOSYSTEM": "1"}
+               "GIT_CONFIG_NOSYSTEM": "1",
+               "PATH": self.slow_git + os.pathsep + os.environ.get("PATH", "/usr/bin:/bin")}
         with App(self.session, TWDESKTOP, TW, env=env, workspace_name="journey") as app:
             try:
                 self.journey(app)
@@ -134,9 +144,9 @@ class Journey(unittest.TestCase):
         items = wait_until(lambda: self.clone_menu(app), what="the clone menu")
         self.assertEqual([text for _, text in items], ["Atlas", "Beacon", "Cobalt"])
         app.click(items[2][0])
-        progress = app.wait_status(lambda text: text.startswith("  cloning: ["))
-        print(f"\nclone progress seen: {progress!r}", file=sys.stderr)
+        app.wait_status(lambda text: text.startswith("  cloning: ["))
         self.shot(app, "journey-3-cloning.png")
+        app.wait_status("  cloning: [9/9] cloning modules/docs ...")
         app.find(text="★ cobalt-suite")
         app.wait_status("  status updated.")
         self.assertIn(["workspace", "clone", "cobalt"], self.runs())
