@@ -431,6 +431,17 @@ class App:
         x, y = box.x + box.width // 2, box.y + box.height // 2
         self._x("mousemove", "--sync", str(x), str(y), "click", "1")
 
+    def geometry(self):
+        """The window's client area on the screen: x, y, width, height."""
+        shell = dict(line.split("=", 1) for line in
+                     self._x("getwindowgeometry", "--shell", str(self.window_id())).split())
+        return tuple(int(shell[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def minimum_size(self):
+        """The smallest size the window asks a window manager to allow (WM_NORMAL_HINTS), or
+        None when it sets none."""
+        return _minimum_size_hint(self.display, self.window_id())
+
     def type_into(self, accessible, text):
         """Clicks into a text field and types text with real key presses."""
         self.click(accessible)
@@ -445,9 +456,8 @@ class App:
         The screen is grabbed and cut to the window: grabbing the window alone misses what the
         web view draws through its own compositing surface."""
         path = os.path.join(self.session.out_dir, file_name)
-        geometry = dict(line.split("=", 1) for line in
-                        self._x("getwindowgeometry", "--shell", str(self.window_id())).split())
-        crop = f"{geometry['WIDTH']}x{geometry['HEIGHT']}+{geometry['X']}+{geometry['Y']}"
+        x, y, width, height = self.geometry()
+        crop = f"{width}x{height}+{x}+{y}"
         subprocess.run(["import", "-display", self.display, "-window", "root", "-crop", crop,
                         "+repage", path], check=True, capture_output=True)
         return path
@@ -517,5 +527,37 @@ def _send_delete_window(display_name, window):
         event.xclient.data[1] = 0  # CurrentTime
         xlib.XSendEvent(display, window, 0, 0, ctypes.byref(event))
         xlib.XFlush(display)
+    finally:
+        xlib.XCloseDisplay(display)
+
+
+class _XSizeHints(ctypes.Structure):
+    _fields_ = [("flags", ctypes.c_long), ("x", ctypes.c_int), ("y", ctypes.c_int),
+                ("width", ctypes.c_int), ("height", ctypes.c_int),
+                ("min_width", ctypes.c_int), ("min_height", ctypes.c_int),
+                ("max_width", ctypes.c_int), ("max_height", ctypes.c_int),
+                ("width_inc", ctypes.c_int), ("height_inc", ctypes.c_int),
+                ("min_aspect", ctypes.c_int * 2), ("max_aspect", ctypes.c_int * 2),
+                ("base_width", ctypes.c_int), ("base_height", ctypes.c_int),
+                ("win_gravity", ctypes.c_int)]
+
+
+def _minimum_size_hint(display_name, window):
+    xlib = ctypes.CDLL("libX11.so.6")
+    xlib.XOpenDisplay.restype = ctypes.c_void_p
+    xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    xlib.XGetWMNormalHints.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                       ctypes.POINTER(_XSizeHints), ctypes.POINTER(ctypes.c_long)]
+    xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = xlib.XOpenDisplay(display_name.encode())
+    if not display:
+        raise RuntimeError(f"cannot open display {display_name}")
+    try:
+        hints, supplied = _XSizeHints(), ctypes.c_long()
+        if not xlib.XGetWMNormalHints(display, window, ctypes.byref(hints),
+                                      ctypes.byref(supplied)):
+            return None
+        p_min_size = 1 << 4
+        return (hints.min_width, hints.min_height) if hints.flags & p_min_size else None
     finally:
         xlib.XCloseDisplay(display)

@@ -126,6 +126,13 @@ class StartUpTest(unittest.TestCase):
             path = app.wait_painted("graph.png", shows_the_sweep)
             print(f"\nscreenshot of the loaded graph: {path}", file=sys.stderr)
 
+            # The window: its caption, a 900 by 560 client area centred on the 1280 by 800
+            # screen, and a lower limit of 680 by 420 for a window manager to keep (without
+            # one, on Xvfb, the outer size is the client area).
+            self.assertIn("Tarnwick Desktop - standalone workspace app", app.window_titles())
+            self.assertEqual(app.geometry(), (190, 120, 900, 560))
+            self.assertEqual(app.minimum_size(), (680, 420))
+
     def test_the_strip_and_the_page_tell_why_there_is_no_graph(self):
         cases = [
             # (case, App options, status strip, texts the page must show)
