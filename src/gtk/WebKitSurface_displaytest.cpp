@@ -45,15 +45,19 @@ bool RunUntil(Predicate APredicate) {
   return true;
 }
 
-std::string StatusText(const TWebKitSurface& ASurface) {
-  // The strip is the box's one label.
+// The strip is the box's one label.
+GtkWidget* StatusStrip(const TWebKitSurface& ASurface) {
   GList* children = gtk_container_get_children(GTK_CONTAINER(ASurface.Widget()));
-  std::string text;
+  GtkWidget* strip = nullptr;
   for (GList* item = children; item != nullptr; item = item->next) {
-    if (GTK_IS_LABEL(item->data)) text = gtk_label_get_text(GTK_LABEL(item->data));
+    if (GTK_IS_LABEL(item->data)) strip = GTK_WIDGET(item->data);
   }
   g_list_free(children);
-  return text;
+  return strip;
+}
+
+std::string StatusText(const TWebKitSurface& ASurface) {
+  return gtk_label_get_text(GTK_LABEL(StatusStrip(ASurface)));
 }
 
 class WebKitSurfaceTest : public ::testing::Test {
@@ -108,6 +112,9 @@ class WebKitSurfaceTest : public ::testing::Test {
 
 TEST_F(WebKitSurfaceTest, TheStripReadsReadyAndIsReplacedWhole) {
   EXPECT_EQ(StatusText(*FSurface), "  ready");
+  GtkWidget* strip = StatusStrip(*FSurface);
+  ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_allocated_height(strip) > 1; }));
+  EXPECT_EQ(gtk_widget_get_allocated_height(strip), 28);
   FSurface->SetStatusText("  status updated.");
   FSurface->SetStatusText("  CLI not found.");
   EXPECT_EQ(StatusText(*FSurface), "  CLI not found.");
