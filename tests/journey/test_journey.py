@@ -96,8 +96,10 @@ class Journey(unittest.TestCase):
         return items
 
     def type_into(self, app, field, text):
+        """Real key presses into the field, as a user types."""
         app.click(field)
-        app._x("type", "--delay", "15", text)
+        subprocess.run(["xdotool", "type", "--delay", "15", text], check=True,
+                       env={**os.environ, "DISPLAY": app.display})
 
     def test_sign_in_clone_change_diff_commit_and_push(self):
         env = {"TW_PORTAL": self.portal, "TW_HOME": self.tw_home, "TW_TRACE": self.trace,
