@@ -70,6 +70,12 @@ std::string Plural(size_t ACount, const char* AOne, const char* AMany) {
   return std::to_string(ACount) + " " + (ACount == 1 ? AOne : AMany);
 }
 
+// An id from the command line, echoed only when it is a plain name: a caller may read any
+// brace in our output as the start of a document.
+std::string Quoted(const std::string& AId) {
+  return IsPlainId(AId) ? "\"" + AId + "\"" : "with that id";
+}
+
 std::string JoinNames(const std::vector<std::string>& ANames, const char* ASeparator = ", ") {
   std::string text;
   for (const std::string& name : ANames) text += (text.empty() ? "" : ASeparator) + name;
@@ -124,14 +130,15 @@ std::optional<TOpenWorkspace> WorkspaceHere(const TPortal& APortal, const std::s
     Say(kNoWorkspaceText);
     return std::nullopt;
   }
+  // No paths in these lines: the application sorts a line without braces by the words in it,
+  // and a folder may well be called "tokens" or "{draft}".
   if (here->Portal != APortal.Dir()) {
-    Say("The workspace in " + here->Folder + " comes from another portal (" + here->Portal +
-        "); this one is " + APortal.Dir() + ".");
+    Say("This folder's workspace comes from another portal than the one in use (TW_PORTAL).");
     return std::nullopt;
   }
   const TWorkspaceSpec* spec = APortal.FindWorkspace(here->Id);
   if (!spec) {
-    Say("The workspace in " + here->Folder + " (" + here->Id + ") is no longer on the portal.");
+    Say("This folder's workspace (" + here->Id + ") is no longer on the portal.");
     return std::nullopt;
   }
   AExit = kExitOk;
@@ -266,7 +273,7 @@ int Status(const TPortal& APortal, std::vector<std::string> AArgs, const std::st
   } else {
     workspace.Spec = APortal.FindWorkspace(AArgs[0]);
     if (!workspace.Spec) {
-      Say("No workspace \"" + AArgs[0] + "\" on the portal.");
+      Say("No workspace " + Quoted(AArgs[0]) + " on the portal.");
       return kExitFailed;
     }
     workspace.Folder = FolderOf(APortal, AArgs[0], AWorkDir);
@@ -548,7 +555,7 @@ int Diff(const TOpenWorkspace& AWorkspace, bool AJson) {
 int Clone(const TPortal& APortal, const std::string& AId, const std::string& AWorkDir) {
   const TWorkspaceSpec* spec = APortal.FindWorkspace(AId);
   if (!spec) {
-    Say("Summary: clone failed: no workspace \"" + AId + "\" on the portal.");
+    Say("Summary: clone failed: no workspace " + Quoted(AId) + " on the portal.");
     return kExitFailed;
   }
   const std::string target = CloneTarget(AWorkDir, *spec, APortal.Dir());

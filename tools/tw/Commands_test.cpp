@@ -169,9 +169,17 @@ TEST_F(TwCommands, AWorkspaceClonedNowhereHasEveryNodeMissing) {
   EXPECT_EQ(roots, 1);
   EXPECT_TRUE(status["nodes"][0]["root"].GetBool()) << "the root project comes first";
 
-  const TProcessResult unknown = W.Tw({"workspace", "status", "nope", "--json"});
-  EXPECT_NE(unknown.ExitCode, 0);
-  EXPECT_EQ(unknown.Out.find_first_of("{}"), std::string::npos);
+  // An unknown id is never echoed into something the application would take for a document.
+  for (const std::string id : {"nope", R"({"nodes":[]})"}) {
+    const TProcessResult status = W.Tw({"workspace", "status", id, "--json"});
+    EXPECT_EQ(status.ExitCode, kExitFailed);
+    EXPECT_EQ(status.Out.find_first_of("{}"), std::string::npos) << status.Out;
+    const TProcessResult clone = W.Tw({"workspace", "clone", id});
+    EXPECT_EQ(clone.ExitCode, kExitFailed);
+    EXPECT_EQ(LastLine(clone.Out).rfind("Summary: clone failed: no workspace", 0), 0u) << clone.Out;
+    EXPECT_EQ(clone.Out.find_first_of("{}"), std::string::npos) << clone.Out;
+  }
+  EXPECT_FALSE(fs::exists(W.Work() + "/.tw"));
 }
 
 // The application shows the last "[" line while the clone runs, so each must arrive on its own

@@ -57,7 +57,7 @@ std::optional<TWorkspaceHere> WorkspaceAt(const std::string& AFolder) {
   if (!marker || !marker->IsObject()) return std::nullopt;
   TWorkspaceHere here{AbsolutePath(AFolder), TextMember(*marker, "id"),
                       TextMember(*marker, "portal")};
-  if (here.Id.empty()) return std::nullopt;
+  if (!IsPlainId(here.Id)) return std::nullopt;
   return here;
 }
 
