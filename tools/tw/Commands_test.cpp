@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "DemoPortal.h"
 #include "TestPortal.h"
@@ -451,14 +452,33 @@ TEST_F(TwCommands, ACloneFromInsideAnotherWorkspaceGoesBesideIt) {
   const rapidjson::Document own = Document(W.Tw({"workspace", "status", "--json"}, atlas).Out);
   EXPECT_EQ(std::string(own["nodes"][0]["id"].GetString()), "atlas-app");
 
-  // Cloning the same workspace again fills in what is missing and leaves the rest alone.
+  // A repository gone from the folder is missing, the others are not.
   fs::remove_all(atlas + "/modules/ui");
+  const rapidjson::Document gone = Document(W.Tw({"workspace", "status", "--json"}, atlas).Out);
+  EXPECT_TRUE((*Node(gone, "ui"))["missing"].GetBool());
+  EXPECT_FALSE((*Node(gone, "core"))["missing"].GetBool());
+
+  // Cloning the same workspace again fills in what is missing and leaves the rest alone.
   const TProcessResult again = W.Tw({"workspace", "clone", "atlas"}, atlas);
   EXPECT_EQ(again.ExitCode, 0) << again.Out;
   EXPECT_TRUE(fs::exists(atlas + "/modules/ui/.git"));
   EXPECT_EQ(ReadFile(atlas + "/modules/core/mine.txt"), "keep me\n");
   EXPECT_EQ(LastLine(again.Out).rfind("Summary: Atlas is complete in " + atlas, 0), 0u)
       << again.Out;
+}
+
+// Every clone is remembered, also when several start at the same moment.
+TEST_F(TwCommands, ClonesRunningSideBySideAreAllRemembered) {
+  W.SignIn();
+  std::vector<std::thread> clones;
+  for (int i = 0; i < 8; ++i) {
+    const std::string folder = W.Path("clone-" + std::to_string(i));
+    fs::create_directories(folder);
+    clones.emplace_back([this, folder] { W.Tw({"workspace", "clone", "beacon"}, folder); });
+  }
+  for (std::thread& clone : clones) clone.join();
+  const rapidjson::Document state = Document(ReadFile(W.StateFolder() + "/clones.json"));
+  EXPECT_EQ(state["clones"].Size(), 8u);
 }
 
 TEST_F(TwCommands, UnknownCommandsAndBadArgumentsAreUsageErrors) {
