@@ -189,6 +189,7 @@ TEST_F(TwCommands, CloneReportsEachStepWhileItRuns) {
   W.SignIn();
   int pid = -1;
   bool stillRunningAtFirstStep = false;
+  bool summaryWithFirstStep = true;
   std::string seen;
   TProcessOptions options;
   options.OnStarted = [&](int APid) { pid = APid; };
@@ -197,6 +198,7 @@ TEST_F(TwCommands, CloneReportsEachStepWhileItRuns) {
     seen += APiece;
     const bool hasStep = seen.find("\n[") != std::string::npos || seen.rfind('[', 0) == 0;
     if (!hadStep && hasStep) {
+      summaryWithFirstStep = seen.find("Summary:") != std::string::npos;
       siginfo_t info{};
       // WNOWAIT: look without reaping, the runner still waits for it.
       stillRunningAtFirstStep =
@@ -206,6 +208,7 @@ TEST_F(TwCommands, CloneReportsEachStepWhileItRuns) {
   const TProcessResult run = W.Tw({"workspace", "clone", "cobalt"}, {}, options);
   EXPECT_EQ(run.ExitCode, 0) << run.Out;
   EXPECT_TRUE(stillRunningAtFirstStep);
+  EXPECT_FALSE(summaryWithFirstStep) << "the steps came only with the end";
 
   std::vector<std::string> steps;
   for (const std::string& line : Lines(run.Out))
