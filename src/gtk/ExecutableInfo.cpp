@@ -13,10 +13,16 @@ std::string OwnExecutablePath() {
     const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (length < 0) return {};
     if (static_cast<std::size_t>(length) < buffer.size()) {
-      return std::string(buffer.data(), static_cast<std::size_t>(length));
+      return ExecutablePathFromLink(std::string(buffer.data(), static_cast<std::size_t>(length)));
     }
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::string ExecutablePathFromLink(std::string ALink) {
+  constexpr std::string_view kDeleted = " (deleted)";
+  if (ALink.ends_with(kDeleted)) ALink.resize(ALink.size() - kDeleted.size());
+  return ALink;
 }
 
 std::string FileNameOf(std::string_view APath) {

@@ -12,6 +12,10 @@ namespace twdesktop {
 // first word of the command line; empty when it cannot be read.
 std::string OwnExecutablePath();
 
+// The executable's path from what /proc/self/exe links to: the kernel appends " (deleted)" when
+// the file was replaced or removed while running (a rebuild), which is no part of its name.
+std::string ExecutablePathFromLink(std::string ALink);
+
 // The part of a path after its last "/" (the whole path when it has none).
 std::string FileNameOf(std::string_view APath);
 

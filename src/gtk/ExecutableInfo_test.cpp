@@ -12,6 +12,13 @@ TEST(ExecutableInfoTest, OwnPathIsTheRunningTestProgram) {
   EXPECT_EQ(FileNameOf(path), "gtk_test");
 }
 
+TEST(ExecutableInfoTest, AReplacedExecutableKeepsItsName) {
+  EXPECT_EQ(ExecutablePathFromLink("/opt/app/twdesktop (deleted)"), "/opt/app/twdesktop");
+  EXPECT_EQ(ExecutablePathFromLink("/opt/app/twdesktop"), "/opt/app/twdesktop");
+  EXPECT_EQ(ExecutablePathFromLink("/opt/my (deleted) app/twdesktop"),
+            "/opt/my (deleted) app/twdesktop");
+}
+
 TEST(ExecutableInfoTest, NamesTakenFromAPath) {
   struct Case {
     const char* Path;
