@@ -95,12 +95,6 @@ class Journey(unittest.TestCase):
             items.append((node, text))
         return items
 
-    def type_into(self, app, field, text):
-        """Real key presses into the field, as a user types."""
-        app.click(field)
-        subprocess.run(["xdotool", "type", "--delay", "15", text], check=True,
-                       env={**os.environ, "DISPLAY": app.display})
-
     def test_sign_in_clone_change_diff_commit_and_push(self):
         env = {"TW_PORTAL": self.portal, "TW_HOME": self.tw_home, "TW_TRACE": self.trace,
                "GIT_CONFIG_NOSYSTEM": "1",
@@ -129,7 +123,7 @@ class Journey(unittest.TestCase):
         self.shot(app, "journey-1-signed-out.png", BRAND, 200)
 
         # Sign in with the demo token: the card now says the folder holds no workspace.
-        self.type_into(app, app.find(role="password text"), DEMO_TOKEN)
+        app.type_into(app.find(role="password text"), DEMO_TOKEN)
         app.press("Sign in")
         app.find(text="No workspace cloned here")
         app.wait_status("  status: no data.")
@@ -178,7 +172,7 @@ class Journey(unittest.TestCase):
         # Commit with a message typed into the commit bar.
         message = "Note what the journey found"
         app.press("✓ Commit")
-        self.type_into(app, app.find(role="entry", name="Commit message…"), message)
+        app.type_into(app.find(role="entry", name="Commit message…"), message)
         app.press("Commit")
         wait_until(lambda: ["workspace", "commit", "-m", message] in self.runs(),
                    what="the commit run")
