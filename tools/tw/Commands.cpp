@@ -33,6 +33,9 @@ const char* const kNoWorkspaceText =
 
 // Diffs larger than this are cut in the document: the page draws every line.
 constexpr size_t kDiffLimit = 4u << 20;
+// Each untracked file costs a git run; past this many (a build folder nobody ignored, say)
+// the rest are only named.
+constexpr size_t kUntrackedShown = 200;
 
 // Output goes out at once: the application shows a clone's progress while it runs. A reader
 // that has gone away is not our failure to report (SIGPIPE is ignored; see main).
@@ -497,8 +500,15 @@ std::string RepoDiff(const std::string& AFolder, const TRepoState& AState) {
   const TProcessResult untracked = git.Run({"ls-files", "--others", "--exclude-standard", "-z"});
   std::istringstream names(untracked.Out);
   std::string name;
+  std::vector<std::string> notShown;
+  size_t shown = 0;
   while (std::getline(names, name, '\0')) {
     if (name.empty()) continue;
+    if (shown >= kUntrackedShown || diff.size() > kDiffLimit) {
+      notShown.push_back(name);
+      continue;
+    }
+    ++shown;
     const TProcessResult added =
         git.Run({"diff", "--no-color", "--no-ext-diff", "--no-index", "--", "/dev/null", name});
     if (!added.Out.empty())
@@ -508,6 +518,11 @@ std::string RepoDiff(const std::string& AFolder, const TRepoState& AState) {
     else
       diff += "diff --git a/" + name + " b/" + name +
               "\n# cannot be read: " + FirstErrorLine(added) + "\n";
+  }
+  if (!notShown.empty()) {
+    diff += "# " + Plural(notShown.size(), "more untracked file", "more untracked files") +
+            ", not shown:\n";
+    for (const std::string& file : notShown) diff += "#   " + file + "\n";
   }
   if (diff.size() > kDiffLimit) {
     const size_t cut = diff.rfind('\n', kDiffLimit);

@@ -395,6 +395,24 @@ TEST_F(TwCommands, DiffDocumentHoldsEveryChangedRepositoryUntrackedFilesIncluded
   EXPECT_EQ(W.GitLine(ws + "/modules/billing", {"diff", "--cached", "--name-only"}), "");
 }
 
+TEST_F(TwCommands, DiffNamesUntrackedFilesPastTwoHundredInsteadOfShowingThem) {
+  W.SignIn();
+  const std::string ws = W.CloneInto("beacon", "ws");
+  for (int i = 0; i < 203; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "out/f%03d.txt", i);
+    WriteFile(ws + "/modules/auth/" + name, "generated\n");
+  }
+  const rapidjson::Document diff = Document(W.Tw({"workspace", "diff", "--json"}, ws).Out);
+  ASSERT_EQ(diff["repos"].Size(), 1u);
+  const std::string text = diff["repos"][0]["diff"].GetString();
+  EXPECT_NE(text.find("+++ b/out/f199.txt\n"), std::string::npos);
+  EXPECT_EQ(text.find("+++ b/out/f200.txt"), std::string::npos);
+  EXPECT_NE(text.find("# 3 more untracked files, not shown:\n#   out/f200.txt\n#   out/f201.txt\n"
+                      "#   out/f202.txt\n"),
+            std::string::npos);
+}
+
 TEST_F(TwCommands, PushLandsInThePortalsRepository) {
   W.SignIn();
   const std::string ws = W.CloneInto("beacon", "ws");
