@@ -395,7 +395,8 @@ TEST_F(TwCommands, DiffDocumentHoldsEveryChangedRepositoryUntrackedFilesIncluded
   EXPECT_EQ(W.GitLine(ws + "/modules/billing", {"diff", "--cached", "--name-only"}), "");
 }
 
-TEST_F(TwCommands, DiffNamesUntrackedFilesPastTwoHundredInsteadOfShowingThem) {
+// The page draws every line: a build folder nobody ignored must not flood it.
+TEST_F(TwCommands, DiffNamesUntrackedFilesPastTwoHundredAndCutsAHugeDiff) {
   W.SignIn();
   const std::string ws = W.CloneInto("beacon", "ws");
   for (int i = 0; i < 203; ++i) {
@@ -411,6 +412,16 @@ TEST_F(TwCommands, DiffNamesUntrackedFilesPastTwoHundredInsteadOfShowingThem) {
   EXPECT_NE(text.find("# 3 more untracked files, not shown:\n#   out/f200.txt\n#   out/f201.txt\n"
                       "#   out/f202.txt\n"),
             std::string::npos);
+
+  std::string big;
+  while (big.size() < (5u << 20)) big += "a line of generated text \xC3\xA9\n";
+  WriteFile(ws + "/modules/billing/big.txt", big);
+  const TProcessResult run = W.Tw({"workspace", "diff", "--json"}, ws);
+  const rapidjson::Document cut = Document(run.Out);
+  ASSERT_EQ(cut["repos"].Size(), 2u);
+  const std::string billing = cut["repos"][1]["diff"].GetString();
+  EXPECT_LE(billing.size(), (4u << 20) + 100);
+  EXPECT_NE(billing.find("\n# ... diff cut here: "), std::string::npos);
 }
 
 TEST_F(TwCommands, PushLandsInThePortalsRepository) {
