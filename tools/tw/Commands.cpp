@@ -121,7 +121,7 @@ std::optional<TSignedIn> RequireSignIn(int& AExit) {
 
 // The workspace that holds the working folder, checked against the portal.
 struct TOpenWorkspace {
-  const TWorkspaceSpec* Spec = nullptr;
+  const TPortalWorkspace* Entry = nullptr;
   std::string Folder;  // empty: not cloned anywhere we know of
 };
 
@@ -139,13 +139,13 @@ std::optional<TOpenWorkspace> WorkspaceHere(const TPortal& APortal, const std::s
     Say("This folder's workspace comes from another portal than the one in use (TW_PORTAL).");
     return std::nullopt;
   }
-  const TWorkspaceSpec* spec = APortal.FindWorkspace(here->Id);
-  if (!spec) {
+  const TPortalWorkspace* entry = APortal.FindWorkspace(here->Id);
+  if (!entry) {
     Say("This folder's workspace (" + here->Id + ") is no longer on the portal.");
     return std::nullopt;
   }
   AExit = kExitOk;
-  return TOpenWorkspace{spec, here->Folder};
+  return TOpenWorkspace{entry, here->Folder};
 }
 
 // Where workspace AId lives: the working folder's workspace when it is that one, else the
@@ -160,7 +160,7 @@ std::string FolderOf(const TPortal& APortal, const std::string& AId, const std::
   return {};
 }
 
-std::string RepoFolder(const TOpenWorkspace& AWorkspace, const TRepoSpec& ARepo) {
+std::string RepoFolder(const TOpenWorkspace& AWorkspace, const TPortalRepo& ARepo) {
   return (fs::path(AWorkspace.Folder) / ARepo.Folder).string();
 }
 
@@ -232,11 +232,11 @@ int List(const TPortal& APortal, bool AJson) {
     rapidjson::Document document(rapidjson::kObjectType);
     auto& alloc = document.GetAllocator();
     rapidjson::Value list(rapidjson::kArrayType);
-    for (const TWorkspaceSpec& spec : APortal.Workspaces()) {
+    for (const TPortalWorkspace& entry : APortal.Workspaces()) {
       rapidjson::Value item(rapidjson::kObjectType);
-      item.AddMember("id", rapidjson::Value(spec.Id.c_str(), alloc), alloc);
-      item.AddMember("name", rapidjson::Value(spec.Name.c_str(), alloc), alloc);
-      item.AddMember("repositories", static_cast<unsigned>(spec.Repos.size()), alloc);
+      item.AddMember("id", rapidjson::Value(entry.Id.c_str(), alloc), alloc);
+      item.AddMember("name", rapidjson::Value(entry.Name.c_str(), alloc), alloc);
+      item.AddMember("repositories", static_cast<unsigned>(entry.Repos.size()), alloc);
       list.PushBack(item, alloc);
     }
     document.AddMember("workspaces", list, alloc);
@@ -244,20 +244,20 @@ int List(const TPortal& APortal, bool AJson) {
     return kExitOk;
   }
   Say(Plural(APortal.Workspaces().size(), "workspace", "workspaces") + " on the portal:");
-  for (const TWorkspaceSpec& spec : APortal.Workspaces())
-    Say("  " + spec.Id + "  " + spec.Name + " (" +
-        Plural(spec.Repos.size(), "repository", "repositories") + ")");
+  for (const TPortalWorkspace& entry : APortal.Workspaces())
+    Say("  " + entry.Id + "  " + entry.Name + " (" +
+        Plural(entry.Repos.size(), "repository", "repositories") + ")");
   return kExitOk;
 }
 
 struct TNode {
-  const TRepoSpec* Repo;
+  const TPortalRepo* Repo;
   TRepoState State;
 };
 
 std::vector<TNode> ReadNodes(const TOpenWorkspace& AWorkspace) {
   std::vector<TNode> nodes;
-  for (const TRepoSpec& repo : AWorkspace.Spec->Repos)
+  for (const TPortalRepo& repo : AWorkspace.Entry->Repos)
     nodes.push_back({&repo, AWorkspace.Folder.empty()
                                 ? TRepoState{}
                                 : ReadRepoState(RepoFolder(AWorkspace, repo))});
@@ -274,8 +274,8 @@ int Status(const TPortal& APortal, std::vector<std::string> AArgs, const std::st
     if (!here) return exit;
     workspace = *here;
   } else {
-    workspace.Spec = APortal.FindWorkspace(AArgs[0]);
-    if (!workspace.Spec) {
+    workspace.Entry = APortal.FindWorkspace(AArgs[0]);
+    if (!workspace.Entry) {
       Say("No workspace " + Quoted(AArgs[0]) + " on the portal.");
       return kExitFailed;
     }
@@ -287,8 +287,8 @@ int Status(const TPortal& APortal, std::vector<std::string> AArgs, const std::st
     rapidjson::Document document(rapidjson::kObjectType);
     auto& alloc = document.GetAllocator();
     rapidjson::Value about(rapidjson::kObjectType);
-    about.AddMember("id", rapidjson::Value(workspace.Spec->Id.c_str(), alloc), alloc);
-    about.AddMember("name", rapidjson::Value(workspace.Spec->Name.c_str(), alloc), alloc);
+    about.AddMember("id", rapidjson::Value(workspace.Entry->Id.c_str(), alloc), alloc);
+    about.AddMember("name", rapidjson::Value(workspace.Entry->Name.c_str(), alloc), alloc);
     about.AddMember("folder", rapidjson::Value(workspace.Folder.c_str(), alloc), alloc);
     document.AddMember("workspace", about, alloc);
     rapidjson::Value list(rapidjson::kArrayType);
@@ -319,7 +319,7 @@ int Status(const TPortal& APortal, std::vector<std::string> AArgs, const std::st
     ahead += node.State.Ahead > 0;
     behind += node.State.Behind > 0;
   }
-  std::string headline = workspace.Spec->Name + " (" + workspace.Spec->Id + "): ";
+  std::string headline = workspace.Entry->Name + " (" + workspace.Entry->Id + "): ";
   if (workspace.Folder.empty()) {
     headline += "not cloned on this computer, " +
                 Plural(nodes.size(), "repository", "repositories") + " on the portal";
@@ -351,7 +351,7 @@ int Status(const TPortal& APortal, std::vector<std::string> AArgs, const std::st
 
 int Update(const TOpenWorkspace& AWorkspace) {
   std::vector<std::string> updated, current, skipped, failed;
-  for (const TRepoSpec& repo : AWorkspace.Spec->Repos) {
+  for (const TPortalRepo& repo : AWorkspace.Entry->Repos) {
     const std::string folder = RepoFolder(AWorkspace, repo);
     const TRepoState state = ReadRepoState(folder);
     auto skip = [&](const std::string& AWhy) {
@@ -439,7 +439,7 @@ int Commit(const TOpenWorkspace& AWorkspace, const TPortalUser& AUser,
   }
   std::vector<std::string> committed, failed;
   size_t present = 0;
-  for (const TRepoSpec& repo : AWorkspace.Spec->Repos) {
+  for (const TPortalRepo& repo : AWorkspace.Entry->Repos) {
     const std::string folder = RepoFolder(AWorkspace, repo);
     const TRepoState state = ReadRepoState(folder);
     if (state.Missing) {
@@ -538,7 +538,7 @@ int Diff(const TOpenWorkspace& AWorkspace, bool AJson) {
   auto& alloc = document.GetAllocator();
   rapidjson::Value repos(rapidjson::kArrayType);
   size_t changed = 0;
-  for (const TRepoSpec& repo : AWorkspace.Spec->Repos) {
+  for (const TPortalRepo& repo : AWorkspace.Entry->Repos) {
     const std::string folder = RepoFolder(AWorkspace, repo);
     const TRepoState state = ReadRepoState(folder);
     if (state.Missing || !state.Dirty) continue;
@@ -568,29 +568,29 @@ int Diff(const TOpenWorkspace& AWorkspace, bool AJson) {
 // ---- clone --------------------------------------------------------------------------------
 
 int Clone(const TPortal& APortal, const std::string& AId, const std::string& AWorkDir) {
-  const TWorkspaceSpec* spec = APortal.FindWorkspace(AId);
-  if (!spec) {
+  const TPortalWorkspace* entry = APortal.FindWorkspace(AId);
+  if (!entry) {
     Say("Summary: clone failed: no workspace " + Quoted(AId) + " on the portal.");
     return kExitFailed;
   }
-  const std::string target = CloneTarget(AWorkDir, *spec, APortal.Dir());
-  const size_t total = spec->Repos.size();
-  Say("Cloning " + spec->Name + " (" + spec->Id + "), " +
+  const std::string target = CloneTarget(AWorkDir, *entry, APortal.Dir());
+  const size_t total = entry->Repos.size();
+  Say("Cloning " + entry->Name + " (" + entry->Id + "), " +
       Plural(total, "repository", "repositories") + ", into " + target);
-  if (!MarkWorkspace(target, *spec, APortal.Dir())) {
+  if (!MarkWorkspace(target, *entry, APortal.Dir())) {
     Say("Summary: clone failed: cannot write to " + target + ".");
     return kExitFailed;
   }
   // Remembered before the repositories arrive, so a half-finished clone is still found and
   // shows its missing repositories.
-  if (!RememberClone(APortal.Dir(), spec->Id, target))
+  if (!RememberClone(APortal.Dir(), entry->Id, target))
     Say("  note: cannot record this clone in " + StateFolder() + "; \"tw workspace status " +
-        spec->Id + "\" will only find it from inside " + target);
+        entry->Id + "\" will only find it from inside " + target);
 
   std::vector<std::string> failed;
   size_t cloned = 0, kept = 0;
   for (size_t i = 0; i < total; ++i) {
-    const TRepoSpec& repo = spec->Repos[i];
+    const TPortalRepo& repo = entry->Repos[i];
     Say("[" + std::to_string(i + 1) + "/" + std::to_string(total) + "] cloning " + repo.Folder +
         " ...");
     const fs::path dest = fs::path(target) / repo.Folder;
@@ -618,14 +618,14 @@ int Clone(const TPortal& APortal, const std::string& AId, const std::string& AWo
   }
   std::string summary;
   if (failed.empty() && kept == 0)
-    summary = "Summary: cloned " + spec->Name + " (" + Plural(total, "repository", "repositories") +
-              ") into " + target;
+    summary = "Summary: cloned " + entry->Name + " (" +
+              Plural(total, "repository", "repositories") + ") into " + target;
   else if (failed.empty())
-    summary = "Summary: " + spec->Name + " is complete in " + target + " (" +
+    summary = "Summary: " + entry->Name + " is complete in " + target + " (" +
               std::to_string(cloned) + " cloned, " + std::to_string(kept) + " already there)";
   else
     summary = "Summary: cloned " + std::to_string(cloned) + " of " +
-              Plural(total, "repository", "repositories") + " of " + spec->Name + " into " +
+              Plural(total, "repository", "repositories") + " of " + entry->Name + " into " +
               target + "; failed: " + JoinNames(failed, "; ");
   Say(summary);
   return failed.empty() ? kExitOk : kExitFailed;
@@ -636,7 +636,7 @@ int Clone(const TPortal& APortal, const std::string& AId, const std::string& AWo
 int Push(const TOpenWorkspace& AWorkspace) {
   std::vector<std::string> details, pushed, failed;
   size_t present = 0;
-  for (const TRepoSpec& repo : AWorkspace.Spec->Repos) {
+  for (const TPortalRepo& repo : AWorkspace.Entry->Repos) {
     const std::string folder = RepoFolder(AWorkspace, repo);
     const TRepoState state = ReadRepoState(folder);
     if (state.Missing) {

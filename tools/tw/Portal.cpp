@@ -31,9 +31,9 @@ bool IsInsidePath(const std::string& ARelative) {
   return true;
 }
 
-std::optional<TRepoSpec> ReadRepo(const rapidjson::Value& AValue, bool ARoot,
-                                  const std::string& APortalDir, std::string& AError) {
-  TRepoSpec repo;
+std::optional<TPortalRepo> ReadRepo(const rapidjson::Value& AValue, bool ARoot,
+                                    const std::string& APortalDir, std::string& AError) {
+  TPortalRepo repo;
   repo.Id = TextMember(AValue, "id");
   repo.Name = TextMember(AValue, "name");
   const std::string path = TextMember(AValue, "repo");
@@ -52,9 +52,9 @@ std::optional<TRepoSpec> ReadRepo(const rapidjson::Value& AValue, bool ARoot,
   return repo;
 }
 
-std::optional<TWorkspaceSpec> ReadWorkspace(const rapidjson::Value& AValue,
-                                            const std::string& APortalDir, std::string& AError) {
-  TWorkspaceSpec workspace;
+std::optional<TPortalWorkspace> ReadWorkspace(const rapidjson::Value& AValue,
+                                              const std::string& APortalDir, std::string& AError) {
+  TPortalWorkspace workspace;
   workspace.Id = TextMember(AValue, "id");
   workspace.Name = TextMember(AValue, "name");
   if (!IsPlainId(workspace.Id)) {
@@ -67,7 +67,7 @@ std::optional<TWorkspaceSpec> ReadWorkspace(const rapidjson::Value& AValue,
     AError = "workspace \"" + workspace.Id + "\" has no root project";
     return std::nullopt;
   }
-  std::optional<TRepoSpec> rootRepo = ReadRepo(root->value, true, APortalDir, AError);
+  std::optional<TPortalRepo> rootRepo = ReadRepo(root->value, true, APortalDir, AError);
   if (!rootRepo) return std::nullopt;
   workspace.Repos.push_back(std::move(*rootRepo));
   const auto modules = AValue.FindMember("modules");
@@ -77,14 +77,14 @@ std::optional<TWorkspaceSpec> ReadWorkspace(const rapidjson::Value& AValue,
       return std::nullopt;
     }
     for (const rapidjson::Value& module : modules->value.GetArray()) {
-      std::optional<TRepoSpec> repo = ReadRepo(module, false, APortalDir, AError);
+      std::optional<TPortalRepo> repo = ReadRepo(module, false, APortalDir, AError);
       if (!repo) return std::nullopt;
       workspace.Repos.push_back(std::move(*repo));
     }
   }
   // Ids name the page's cards and the folders: two repositories with one id would share both.
   std::set<std::string> ids;
-  for (const TRepoSpec& repo : workspace.Repos)
+  for (const TPortalRepo& repo : workspace.Repos)
     if (!ids.insert(repo.Id).second) {
       AError = "workspace \"" + workspace.Id + "\" names repository \"" + repo.Id + "\" twice";
       return std::nullopt;
@@ -115,7 +115,7 @@ std::optional<TPortal> TPortal::Load(const std::string& ADir, std::string& AErro
   if (workspaces != document.MemberEnd() && workspaces->value.IsArray()) {
     std::set<std::string> ids;
     for (const rapidjson::Value& value : workspaces->value.GetArray()) {
-      std::optional<TWorkspaceSpec> workspace = ReadWorkspace(value, dir, AError);
+      std::optional<TPortalWorkspace> workspace = ReadWorkspace(value, dir, AError);
       if (!workspace) {
         AError = "the portal manifest " + manifestPath + " is not sound: " + AError;
         return std::nullopt;
@@ -139,8 +139,8 @@ std::optional<TPortal> TPortal::Load(const std::string& ADir, std::string& AErro
   return portal;
 }
 
-const TWorkspaceSpec* TPortal::FindWorkspace(const std::string& AId) const {
-  for (const TWorkspaceSpec& workspace : FWorkspaces)
+const TPortalWorkspace* TPortal::FindWorkspace(const std::string& AId) const {
+  for (const TPortalWorkspace& workspace : FWorkspaces)
     if (workspace.Id == AId) return &workspace;
   return nullptr;
 }

@@ -7,7 +7,7 @@
 namespace tw {
 
 // One repository of a workspace as the portal describes it.
-struct TRepoSpec {
+struct TPortalRepo {
   std::string Id;
   std::string Name;
   bool Root = false;
@@ -15,10 +15,10 @@ struct TRepoSpec {
   std::string Folder;  // where it goes inside a workspace folder: the root's id, or modules/<id>
 };
 
-struct TWorkspaceSpec {
+struct TPortalWorkspace {
   std::string Id;
   std::string Name;
-  std::vector<TRepoSpec> Repos;  // the root project first, then its modules in portal order
+  std::vector<TPortalRepo> Repos;  // the root project first, then its modules in portal order
 };
 
 struct TPortalUser {
@@ -41,8 +41,8 @@ class TPortal {
 
   const std::string& Dir() const { return FDir; }
   const std::string& Name() const { return FName; }
-  const std::vector<TWorkspaceSpec>& Workspaces() const { return FWorkspaces; }
-  const TWorkspaceSpec* FindWorkspace(const std::string& AId) const;
+  const std::vector<TPortalWorkspace>& Workspaces() const { return FWorkspaces; }
+  const TPortalWorkspace* FindWorkspace(const std::string& AId) const;
   std::optional<TPortalUser> UserForToken(const std::string& AToken) const;
 
  private:
@@ -52,7 +52,7 @@ class TPortal {
   };
   std::string FDir;
   std::string FName;
-  std::vector<TWorkspaceSpec> FWorkspaces;
+  std::vector<TPortalWorkspace> FWorkspaces;
   std::vector<TToken> FTokens;
 };
 

@@ -20,7 +20,7 @@ TEST(Portal, ReadsWorkspacesRootFirstWithTheirFolders) {
   std::string error;
   const std::optional<TPortal> portal = TPortal::Load(dir.Path(), error);
   ASSERT_TRUE(portal) << error;
-  const TWorkspaceSpec* ws = portal->FindWorkspace("w");
+  const TPortalWorkspace* ws = portal->FindWorkspace("w");
   ASSERT_NE(ws, nullptr);
   ASSERT_EQ(ws->Repos.size(), 2u);
   EXPECT_TRUE(ws->Repos[0].Root);

@@ -22,7 +22,7 @@ bool IsFree(const fs::path& APath) {
   return !fs::exists(fs::symlink_status(APath, error)) || IsEmptyFolder(APath);
 }
 
-bool HoldsSameWorkspace(const fs::path& AFolder, const TWorkspaceSpec& AWorkspace,
+bool HoldsSameWorkspace(const fs::path& AFolder, const TPortalWorkspace& AWorkspace,
                         const std::string& APortal) {
   const std::optional<TWorkspaceHere> here = WorkspaceAt(AFolder.string());
   return here && here->Id == AWorkspace.Id && here->Portal == APortal;
@@ -30,16 +30,16 @@ bool HoldsSameWorkspace(const fs::path& AFolder, const TWorkspaceSpec& AWorkspac
 
 // AStart can take the workspace when nothing that the workspace brings is there already. A
 // "modules" folder is shared by all modules, so only the module folders themselves count.
-bool CanHold(const fs::path& AStart, const TWorkspaceSpec& AWorkspace) {
+bool CanHold(const fs::path& AStart, const TPortalWorkspace& AWorkspace) {
   if (!IsFree(AStart / ".tw")) return false;
-  for (const TRepoSpec& repo : AWorkspace.Repos)
+  for (const TPortalRepo& repo : AWorkspace.Repos)
     if (!IsFree(AStart / repo.Folder)) return false;
   std::error_code error;
   const fs::path modules = AStart / "modules";
   return !fs::exists(fs::symlink_status(modules, error)) || fs::is_directory(modules, error);
 }
 
-std::string NamedAfterId(const fs::path& ABase, const TWorkspaceSpec& AWorkspace,
+std::string NamedAfterId(const fs::path& ABase, const TPortalWorkspace& AWorkspace,
                          const std::string& APortal) {
   for (int n = 1;; ++n) {
     const fs::path candidate =
@@ -70,7 +70,7 @@ std::optional<TWorkspaceHere> FindWorkspace(const std::string& AStart) {
   }
 }
 
-bool MarkWorkspace(const std::string& AFolder, const TWorkspaceSpec& AWorkspace,
+bool MarkWorkspace(const std::string& AFolder, const TPortalWorkspace& AWorkspace,
                    const std::string& APortal) {
   const fs::path markerFolder = fs::path(AFolder) / ".tw";
   if (!MakeFolders(markerFolder.string())) return false;
@@ -83,7 +83,7 @@ bool MarkWorkspace(const std::string& AFolder, const TWorkspaceSpec& AWorkspace,
                              ToJson(document, true) + "\n", 0644);
 }
 
-std::string CloneTarget(const std::string& AStart, const TWorkspaceSpec& AWorkspace,
+std::string CloneTarget(const std::string& AStart, const TPortalWorkspace& AWorkspace,
                         const std::string& APortal) {
   const fs::path start = AbsolutePath(AStart);
   if (const std::optional<TWorkspaceHere> here = FindWorkspace(start.string())) {

@@ -22,7 +22,7 @@ std::optional<TWorkspaceHere> FindWorkspace(const std::string& AStart);
 // The workspace marked exactly at AFolder (no search upwards).
 std::optional<TWorkspaceHere> WorkspaceAt(const std::string& AFolder);
 
-bool MarkWorkspace(const std::string& AFolder, const TWorkspaceSpec& AWorkspace,
+bool MarkWorkspace(const std::string& AFolder, const TPortalWorkspace& AWorkspace,
                    const std::string& APortal);
 
 // Where "workspace clone" run in AStart puts AWorkspace. A clone never overwrites anything and
@@ -35,7 +35,7 @@ bool MarkWorkspace(const std::string& AFolder, const TWorkspaceSpec& AWorkspace,
 //    inside AStart named after the id.
 // A folder "named after the id" is <id>, or <id>-2, <id>-3 ... when that name is taken by
 // anything but an empty folder or a clone of this same workspace.
-std::string CloneTarget(const std::string& AStart, const TWorkspaceSpec& AWorkspace,
+std::string CloneTarget(const std::string& AStart, const TPortalWorkspace& AWorkspace,
                         const std::string& APortal);
 
 }  // namespace tw

@@ -11,11 +11,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TWorkspaceSpec Spec(const std::string& AId) {
-  TWorkspaceSpec spec{AId, AId, {}};
-  spec.Repos.push_back({AId + "-app", AId + "-app", true, "/p/" + AId + "-app.git", AId + "-app"});
-  spec.Repos.push_back({"lib", "lib", false, "/p/lib.git", "modules/lib"});
-  return spec;
+TPortalWorkspace Entry(const std::string& AId) {
+  TPortalWorkspace entry{AId, AId, {}};
+  entry.Repos.push_back({AId + "-app", AId + "-app", true, "/p/" + AId + "-app.git", AId + "-app"});
+  entry.Repos.push_back({"lib", "lib", false, "/p/lib.git", "modules/lib"});
+  return entry;
 }
 
 // Folders are given relative to a fresh temporary folder; "x/" makes a folder, "x" a file.
@@ -71,24 +71,24 @@ TEST(CloneTarget, NeverOverwritesOrNestsAWorkspace) {
       }
     }
     if (!c.MarkedAs.empty()) {
-      ASSERT_TRUE(MarkWorkspace(root / "ws", Spec(c.MarkedAs), portal));
+      ASSERT_TRUE(MarkWorkspace(root / "ws", Entry(c.MarkedAs), portal));
     }
-    EXPECT_EQ(CloneTarget(root / c.Start, Spec("a"), portal), root / c.Target);
+    EXPECT_EQ(CloneTarget(root / c.Start, Entry("a"), portal), root / c.Target);
   }
 }
 
 TEST(CloneTarget, ASecondCloneOfTheSameWorkspaceBesideAnotherReusesIt) {
   TTempFolder root;
-  ASSERT_TRUE(MarkWorkspace(root / "ws", Spec("b"), "/p"));
-  ASSERT_TRUE(MarkWorkspace(root / "a", Spec("a"), "/p"));
-  EXPECT_EQ(CloneTarget(root / "ws", Spec("a"), "/p"), root / "a");
+  ASSERT_TRUE(MarkWorkspace(root / "ws", Entry("b"), "/p"));
+  ASSERT_TRUE(MarkWorkspace(root / "a", Entry("a"), "/p"));
+  EXPECT_EQ(CloneTarget(root / "ws", Entry("a"), "/p"), root / "a");
   // The same id from another portal is another workspace.
-  EXPECT_EQ(CloneTarget(root / "ws", Spec("a"), "/q"), root / "a-2");
+  EXPECT_EQ(CloneTarget(root / "ws", Entry("a"), "/q"), root / "a-2");
 }
 
 TEST(FindWorkspace, FindsTheNearestMarkedFolderUpwards) {
   TTempFolder root;
-  ASSERT_TRUE(MarkWorkspace(root / "ws", Spec("a"), "/p"));
+  ASSERT_TRUE(MarkWorkspace(root / "ws", Entry("a"), "/p"));
   fs::create_directories(root / "ws/modules/lib/deep");
   const std::optional<TWorkspaceHere> here = FindWorkspace(root / "ws/modules/lib/deep");
   ASSERT_TRUE(here);
