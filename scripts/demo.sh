@@ -66,8 +66,10 @@ fi
 # and a screenshot once the graph is there.
 app_pid='' xvfb_pid=''
 cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  # wait reports the signal that ended each one (143); under set -e that must not end the
+  # clean-up before Xvfb is stopped, nor turn a finished demo into a failure.
+  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null || true; fi
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null || true; fi
   return 0
 }
 trap cleanup EXIT
