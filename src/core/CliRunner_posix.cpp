@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "core/CliRunner.h"
+#include "core/FileDescriptor.h"
 #include "core/Utf8Decoder.h"
 
 extern char** environ;
@@ -20,24 +21,6 @@ namespace twdesktop {
 namespace {
 
 constexpr size_t kReadBufferSize = 4096;
-
-class TFileDescriptor {
- public:
-  TFileDescriptor() = default;
-  explicit TFileDescriptor(int AFd) : FFd(AFd) {}
-  TFileDescriptor(const TFileDescriptor&) = delete;
-  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
-  ~TFileDescriptor() { Close(); }
-
-  int Get() const { return FFd; }
-  void Close() {
-    if (FFd >= 0) ::close(FFd);
-    FFd = -1;
-  }
-
- private:
-  int FFd = -1;
-};
 
 class TSpawnFileActions {
  public:

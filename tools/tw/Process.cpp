@@ -10,35 +10,14 @@
 #include <csignal>
 #include <cstring>
 
+#include "core/FileDescriptor.h"
+
 extern char** environ;
 
 namespace tw {
 namespace {
 
-class TFd {
- public:
-  TFd() = default;
-  explicit TFd(int AFd) : FFd(AFd) {}
-  ~TFd() { Close(); }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  TFd& operator=(TFd&& AOther) noexcept {
-    if (this != &AOther) {
-      Close();
-      FFd = AOther.FFd;
-      AOther.FFd = -1;
-    }
-    return *this;
-  }
-  int Get() const { return FFd; }
-  void Close() {
-    if (FFd >= 0) ::close(FFd);
-    FFd = -1;
-  }
-
- private:
-  int FFd = -1;
-};
+using TFd = twdesktop::TFileDescriptor;
 
 struct TPipe {
   TFd Read, Write;
